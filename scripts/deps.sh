@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, and only those that are missing.
+#   scripts/deps.sh native     the Linux build: compiler, CMake, SQLite, tests
+#   scripts/deps.sh cross      the Windows cross builds as well (MinGW-w64)
+set -euo pipefail
+
+native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev libgmock-dev
+        libbenchmark-dev)
+cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+       binutils-mingw-w64-x86-64)
+
+want=("${native[@]}")
+for set in "$@"; do
+  case "$set" in
+    native) ;;
+    cross) want+=("${cross[@]}") ;;
+    *) echo "deps.sh: unknown package set '$set' (native, cross)" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
