@@ -50,9 +50,9 @@ BOOL ResetEvent(HANDLE hEvent);
 #define PROCESSOR_ARCHITECTURE_ARM64 12
 #define PROCESSOR_ARCHITECTURE_UNKNOWN 0xFFFF
 typedef struct _SYSTEM_INFO {
-    union {
+    __extension__ union {
         DWORD dwOemId;
-        struct {
+        __extension__ struct {
             WORD wProcessorArchitecture;
             WORD wReserved;
         };

@@ -7,6 +7,11 @@
 
 #include <cstdarg>
 #include <cstddef>
+// The host's wide functions first: the standard library's std:: names must refer to
+// them alone, not to the WCHAR overloads declared below.
+#include <cwchar>
+#include <cstdlib>
+#include <string>
 
 #include "types.h"
 

@@ -1,0 +1,219 @@
+#include "machine.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "defaults.h"
+
+namespace fs = std::filesystem;
+
+namespace sim {
+
+const char* ArchName(Arch arch) {
+    switch (arch) {
+        case Arch::X86: return "x86";
+        case Arch::X64: return "x64";
+        case Arch::IA64: return "ia64";
+        case Arch::ARM64: return "arm64";
+    }
+    return "x64";
+}
+
+std::optional<Arch> ParseArch(std::string_view name) {
+    if (name == "x86") return Arch::X86;
+    if (name == "x64" || name == "amd64") return Arch::X64;
+    if (name == "ia64") return Arch::IA64;
+    if (name == "arm64") return Arch::ARM64;
+    return std::nullopt;
+}
+
+WORD ArchProcessorValue(Arch arch) {
+    switch (arch) {
+        case Arch::X86: return 0;
+        case Arch::X64: return 9;
+        case Arch::IA64: return 6;
+        case Arch::ARM64: return 12;
+    }
+    return 9;
+}
+
+LANGID LangFromLocale() {
+    const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    for (const char* n : names) {
+        const char* v = std::getenv(n);
+        if (!v || !*v) continue;
+        if (std::strncmp(v, "zh_CN", 5) == 0) return 2052;
+        if (std::strncmp(v, "zh_TW", 5) == 0) return 1028;
+        return 1033;
+    }
+    return 1033;
+}
+
+UINT AnsiCodePageFor(LANGID lang) { return lang == 2052 ? 936 : 1252; }
+
+namespace {
+
+std::string ReadSetting(Store& db, const char* key) {
+    auto s = db.Prepare("SELECT value FROM machine WHERE key=?");
+    s.Bind(1, key);
+    return s.Step() ? s.Text(0) : std::string();
+}
+
+void WriteSetting(Store& db, const char* key, const std::string& value) {
+    auto s = db.Prepare(
+        "INSERT INTO machine(key, value) VALUES(?, ?) "
+        "ON CONFLICT(key) DO UPDATE SET value=excluded.value");
+    s.Bind(1, key).Bind(2, value).Run();
+}
+
+bool IsEmptyDir(const fs::path& p) {
+    std::error_code ec;
+    return fs::is_directory(p, ec) && fs::is_empty(p, ec);
+}
+
+}  // namespace
+
+std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
+                                       const MachineSettings* settingsForNew,
+                                       std::string* error, bool* created) {
+    std::error_code ec;
+    fs::path db = folder / "machine.db";
+    bool exists = fs::exists(db, ec);
+    if (created) *created = false;
+    auto machine = std::unique_ptr<Machine>(new Machine);
+    machine->m_folder = folder;
+    if (!exists) {
+        if (fs::exists(folder, ec) && !IsEmptyDir(folder)) {
+            if (!fs::is_directory(folder, ec))
+                *error = "the machine folder " + folder.string() + " is not a folder";
+            else
+                *error = "the folder " + folder.string() +
+                         " is not a machine folder (it has no machine.db and is not empty)";
+            return nullptr;
+        }
+        fs::create_directories(folder, ec);
+        if (ec) {
+            *error = "cannot create the machine folder " + folder.string() + ": " + ec.message();
+            return nullptr;
+        }
+        fs::create_directories(folder / "drive_c", ec);
+        if (ec) {
+            *error = "cannot create drive C: in the machine folder " + folder.string() + ": " +
+                     ec.message();
+            return nullptr;
+        }
+        machine->m_store = Store::Create(db.string(), error);
+        if (!machine->m_store) return nullptr;
+        MachineSettings settings = settingsForNew ? *settingsForNew : MachineSettings{};
+        if (!settingsForNew) settings.lang = LangFromLocale();
+        try {
+            machine->Db().Write([&] {
+                // Only the first creator sets the machine up; a racing one finds it done.
+                if (!ReadSetting(machine->Db(), "arch").empty()) return;
+                WriteSetting(machine->Db(), "arch", ArchName(settings.arch));
+                WriteSetting(machine->Db(), "lang", std::to_string(settings.lang));
+                PopulateDefaultRegistry(machine->Db());
+            });
+        } catch (const StoreError& e) {
+            *error = "cannot set up the machine in " + folder.string() + ": " + e.message;
+            return nullptr;
+        }
+        PopulateDefaultFiles(machine->DriveC());
+        if (created) *created = true;
+        return machine;
+    }
+    machine->m_store = Store::Open(db.string(), error);
+    if (!machine->m_store) return nullptr;
+    return machine;
+}
+
+MachineSettings Machine::Settings() {
+    MachineSettings s;
+    try {
+        Db().Read([&] {
+            s.arch = ParseArch(ReadSetting(Db(), "arch")).value_or(Arch::X64);
+            std::string lang = ReadSetting(Db(), "lang");
+            if (!lang.empty()) s.lang = static_cast<LANGID>(std::stoul(lang));
+        });
+    } catch (const StoreError&) {
+    } catch (const std::exception&) {
+    }
+    return s;
+}
+
+void Machine::SetSettings(const MachineSettings& settings) {
+    Db().Write([&] {
+        WriteSetting(Db(), "arch", ArchName(settings.arch));
+        WriteSetting(Db(), "lang", std::to_string(settings.lang));
+    });
+}
+
+fs::path DefaultMachineFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg == '/') return fs::path(xdg) / "drovan" / "machine";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "drovan" / "machine";
+}
+
+namespace {
+
+struct Current {
+    std::mutex mutex;
+    std::optional<fs::path> chosen;
+    std::unique_ptr<Machine> machine;
+};
+
+Current& TheCurrent() {
+    static Current* c = new Current;  // used by threads that may outlive main
+    return *c;
+}
+
+}  // namespace
+
+fs::path SelectedMachineFolder() {
+    Current& c = TheCurrent();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.chosen) return *c.chosen;
+    }
+    const char* env = std::getenv("DROVAN_MACHINE");
+    if (env && *env) return fs::absolute(env);
+    return DefaultMachineFolder();
+}
+
+void UseMachine(const fs::path& folder) {
+    Current& c = TheCurrent();
+    std::lock_guard lock(c.mutex);
+    c.chosen = fs::absolute(folder);
+    c.machine.reset();
+}
+
+Machine& CurrentMachine() {
+    Current& c = TheCurrent();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.machine) return *c.machine;
+    }
+    fs::path folder = SelectedMachineFolder();
+    std::string error;
+    auto machine = Machine::Open(folder, nullptr, &error);
+    if (!machine) {
+        std::fprintf(stderr, "drovan: simulated machine unavailable: %s\n", error.c_str());
+        std::_Exit(70);
+    }
+    std::lock_guard lock(c.mutex);
+    if (!c.machine) c.machine = std::move(machine);
+    return *c.machine;
+}
+
+void CrashPoint(const char* name) {
+    static const char* wanted = std::getenv("DROVAN_SIM_CRASH");
+    if (wanted && std::strcmp(wanted, name) == 0) kill(getpid(), SIGKILL);
+}
+
+}  // namespace sim

@@ -1,0 +1,118 @@
+// The machine's SQLite store: one database per machine folder, shared by every process
+// that uses the machine. Each operation runs in one transaction, so a process killed at
+// any moment leaves the machine as it was before or after each change, never between.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <mutex>
+#include <type_traits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace sim {
+
+// A prepared statement, reset and cleared when the scope that borrowed it ends.
+class Stmt {
+public:
+    explicit Stmt(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    ~Stmt() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+
+    Stmt& Bind(int i, int64_t v);
+    Stmt& Bind(int i, std::string_view text);
+    Stmt& BindBlob(int i, const void* data, size_t size);
+    Stmt& BindNull(int i);
+    bool Step();  // true while a row is available; a failure raises StoreError
+    void Run() { while (Step()) {} }
+    int64_t Int(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    std::string Text(int col) const;
+    std::string_view Blob(int col) const;
+    bool IsNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* m_stmt;
+};
+
+// Raised inside a transaction when SQLite fails; the transaction is rolled back and the
+// operation reports a Win32 error. SQLITE_BUSY is retried by the store, never raised.
+struct StoreError {
+    int code;
+    std::string message;
+};
+
+class Store {
+public:
+    // Opens an existing database. Refuses a file that is not a machine database.
+    static std::unique_ptr<Store> Open(const std::string& path, std::string* error);
+    // Creates a database with the machine's schema at path (which must not exist).
+    static std::unique_ptr<Store> Create(const std::string& path, std::string* error);
+    ~Store();
+
+    Stmt Prepare(const char* sql);  // cached per SQL text
+    int64_t LastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
+    int Changes() const { return sqlite3_changes(m_db); }
+
+    // Runs body in a read (deferred) or write (immediate) transaction. Nested calls join
+    // the outer transaction. Busy databases are waited for; a StoreError rolls back and
+    // is passed on to the caller.
+    template <class F>
+    auto Read(F&& body) { return Transact(false, std::forward<F>(body)); }
+    template <class F>
+    auto Write(F&& body) { return Transact(true, std::forward<F>(body)); }
+
+    std::recursive_mutex& Mutex() { return m_mutex; }
+
+private:
+    explicit Store(sqlite3* db) : m_db(db) {}
+    void Exec(const char* sql);
+    void Begin(bool write);
+    void Commit();
+    void Rollback();
+
+    template <class F>
+    auto Transact(bool write, F&& body) {
+        std::lock_guard lock(m_mutex);
+        if (m_depth > 0) {
+            ++m_depth;
+            struct Leave { int& d; ~Leave() { --d; } } leave{m_depth};
+            return body();
+        }
+        for (;;) {
+            try {
+                Begin(write);
+                m_depth = 1;
+                if constexpr (std::is_void_v<decltype(body())>) {
+                    body();
+                    m_depth = 0;
+                    Commit();
+                    return;
+                } else {
+                    auto result = body();
+                    m_depth = 0;
+                    Commit();
+                    return result;
+                }
+            } catch (const StoreError& e) {
+                m_depth = 0;
+                Rollback();
+                if (e.code != SQLITE_BUSY) throw;
+                // Another process changed the machine since our snapshot began, or held
+                // it past the busy time-out: start over.
+            }
+        }
+    }
+
+    sqlite3* m_db;
+    std::recursive_mutex m_mutex;
+    int m_depth = 0;
+    std::unordered_map<const char*, sqlite3_stmt*> m_cache;
+};
+
+}  // namespace sim

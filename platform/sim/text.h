@@ -1,0 +1,21 @@
+// UTF-16 <-> UTF-8 and case folding for the simulated machine's own bookkeeping
+// (the store keeps names as UTF-8; Windows compares names case-insensitively).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string ToUtf16(std::string_view text);
+inline std::u16string_view View(const char16_t* s) {
+    return s ? std::u16string_view(s) : std::u16string_view();
+}
+
+// Upper-case folding as Windows compares registry keys, value names and file names.
+char16_t FoldChar(char16_t c);
+std::u16string Fold(std::u16string_view text);
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+
+}  // namespace sim
