@@ -1,0 +1,177 @@
+#include "regdata.h"
+
+#include <cstdio>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "json.h"
+#include "platform/sim/text.h"
+
+namespace tool {
+namespace {
+
+std::u16string AsUtf16(const std::string& bytes) {
+    std::u16string s(bytes.size() / 2, u'\0');
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+}
+
+std::vector<std::string> MultiStrings(const std::string& bytes) {
+    std::u16string all = AsUtf16(bytes);
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(u'\0', start);
+        if (end == std::u16string::npos) end = all.size();
+        if (end == start) break;  // the empty string ends the list
+        out.push_back(sim::ToUtf8(std::u16string_view(all).substr(start, end - start)));
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string Text(const std::string& bytes) {
+    std::u16string s = AsUtf16(bytes);
+    while (!s.empty() && s.back() == 0) s.pop_back();
+    return sim::ToUtf8(s);
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char buf[4];
+    for (unsigned char b : bytes) {
+        std::snprintf(buf, sizeof buf, out.empty() ? "%02x" : " %02x", b);
+        out += buf;
+    }
+    return out;
+}
+
+}  // namespace
+
+const char* TypeName(uint32_t type) {
+    switch (type) {
+        case 0: return "REG_NONE";
+        case 1: return "REG_SZ";
+        case 2: return "REG_EXPAND_SZ";
+        case 3: return "REG_BINARY";
+        case 4: return "REG_DWORD";
+        case 7: return "REG_MULTI_SZ";
+        case 11: return "REG_QWORD";
+        default: return "REG_UNKNOWN";
+    }
+}
+
+std::optional<uint32_t> ParseType(const std::string& name) {
+    for (uint32_t t : {0u, 1u, 2u, 3u, 4u, 7u, 11u})
+        if (name == TypeName(t)) return t;
+    return std::nullopt;
+}
+
+std::string FormatData(const sim::reg::Value& v) {
+    switch (v.type) {
+        case 1:
+        case 2: return Text(v.data);
+        case 4:
+            if (v.data.size() == 4) {
+                uint32_t d;
+                std::memcpy(&d, v.data.data(), 4);
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "0x%08x (%u)", d, d);
+                return buf;
+            }
+            return Hex(v.data);
+        case 7: {
+            std::string out = "[";
+            for (const auto& s : MultiStrings(v.data)) out += (out.size() > 1 ? ", " : "") + s;
+            return out + "]";
+        }
+        default: return Hex(v.data);
+    }
+}
+
+std::string FormatDataJson(const sim::reg::Value& v) {
+    switch (v.type) {
+        case 1:
+        case 2: return JsonString(Text(v.data));
+        case 4:
+            if (v.data.size() == 4) {
+                uint32_t d;
+                std::memcpy(&d, v.data.data(), 4);
+                return std::to_string(d);
+            }
+            return JsonString(Hex(v.data));
+        case 7: {
+            std::string out = "[";
+            for (const auto& s : MultiStrings(v.data)) out += (out.size() > 1 ? "," : "") + JsonString(s);
+            return out + "]";
+        }
+        default: return JsonString(Hex(v.data));
+    }
+}
+
+std::optional<std::string> ParseData(uint32_t type, const std::vector<std::string>& args,
+                                     std::string* why) {
+    auto utf16z = [](const std::string& s) {
+        std::u16string w = sim::ToUtf16(s);
+        w.push_back(0);
+        return std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2);
+    };
+    if (type == 1 || type == 2) {
+        if (args.size() != 1) {
+            *why = "a string value takes exactly one DATA argument";
+            return std::nullopt;
+        }
+        return utf16z(args[0]);
+    }
+    if (type == 4) {
+        if (args.size() != 1) {
+            *why = "a REG_DWORD takes exactly one number";
+            return std::nullopt;
+        }
+        char* end = nullptr;
+        errno = 0;
+        unsigned long long n = std::strtoull(args[0].c_str(), &end, 0);
+        if (args[0].empty() || *end || errno || n > 0xFFFFFFFFull || args[0][0] == '-') {
+            *why = "'" + args[0] + "' is not a 32-bit unsigned number";
+            return std::nullopt;
+        }
+        uint32_t d = static_cast<uint32_t>(n);
+        return std::string(reinterpret_cast<const char*>(&d), 4);
+    }
+    if (type == 7) {
+        std::string out;
+        for (const auto& a : args) {
+            if (a.empty()) {
+                *why = "a REG_MULTI_SZ cannot hold an empty string";
+                return std::nullopt;
+            }
+            out += utf16z(a);
+        }
+        out += std::string(2, '\0');
+        return out;
+    }
+    // Binary and the rest: hex bytes, separated or not.
+    std::string hex;
+    for (const auto& a : args)
+        for (char c : a)
+            if (c != ' ' && c != ',' && c != ':') hex += c;
+    if (hex.size() % 2) {
+        *why = "hex data needs an even number of digits";
+        return std::nullopt;
+    }
+    std::string out;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        unsigned v;
+        if (std::sscanf(hex.substr(i, 2).c_str(), "%2x", &v) != 1 ||
+            !std::isxdigit(static_cast<unsigned char>(hex[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(hex[i + 1]))) {
+            *why = "'" + hex.substr(i, 2) + "' is not a hex byte";
+            return std::nullopt;
+        }
+        out += static_cast<char>(v);
+    }
+    return out;
+}
+
+}  // namespace tool
