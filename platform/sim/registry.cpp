@@ -41,29 +41,24 @@ struct Open {
 
 // Runs inside a transaction.
 Open Resolve(Store& db, HKEY hKey) {
-    auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
-    if (reinterpret_cast<uintptr_t>(hKey) <= 0xFFFFFFFFu) {
-        switch (value) {
-            case 0x80000000u: {  // HKEY_CLASSES_ROOT: the machine's class registrations
-                int64_t id = reg::FindPath(db, reg::kLocalMachine, {u"SOFTWARE", u"Classes"});
-                if (!id) return {ERROR_FILE_NOT_FOUND};
-                return {ERROR_SUCCESS, id, KEY_ALL_ACCESS};
-            }
-            case 0x80000001u: return {ERROR_SUCCESS, reg::kCurrentUser, KEY_ALL_ACCESS};
-            case 0x80000002u: return {ERROR_SUCCESS, reg::kLocalMachine, KEY_ALL_ACCESS};
-            case 0x80000003u: return {ERROR_SUCCESS, reg::kUsers, KEY_ALL_ACCESS};
-            default: break;
-        }
+    if (hKey == HKEY_CLASSES_ROOT) {  // the machine's class registrations
+        int64_t id = reg::FindPath(db, reg::kLocalMachine, {u"SOFTWARE", u"Classes"});
+        if (!id) return {ERROR_FILE_NOT_FOUND};
+        return {ERROR_SUCCESS, id, KEY_ALL_ACCESS};
     }
+    if (hKey == HKEY_CURRENT_USER) return {ERROR_SUCCESS, reg::kCurrentUser, KEY_ALL_ACCESS};
+    if (hKey == HKEY_LOCAL_MACHINE) return {ERROR_SUCCESS, reg::kLocalMachine, KEY_ALL_ACCESS};
+    if (hKey == HKEY_USERS) return {ERROR_SUCCESS, reg::kUsers, KEY_ALL_ACCESS};
     auto key = Lookup<KeyObject>(hKey);
     if (!key) return {ERROR_INVALID_HANDLE};
     if (!reg::KeyExists(db, key->id)) return {ERROR_KEY_DELETED};
     return {ERROR_SUCCESS, key->id, key->access};
 }
 
+// The predefined keys are sign-extended 32-bit values, as in the SDK.
 bool IsPredefined(HKEY hKey) {
-    auto v = reinterpret_cast<uintptr_t>(hKey);
-    return v >= 0x80000000u && v <= 0x80000006u;
+    auto v = static_cast<int64_t>(reinterpret_cast<intptr_t>(hKey));
+    return v >= static_cast<int32_t>(0x80000000) && v <= static_cast<int32_t>(0x80000006);
 }
 
 std::u16string_view Name(LPCWSTR s) { return View(s); }

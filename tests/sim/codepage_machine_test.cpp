@@ -1,0 +1,46 @@
+#include <cstring>
+
+#include "fresh_machine.h"
+#include "platform/win32.h"
+
+using CodePageTest = FreshMachine;
+
+TEST_F(CodePageTest, SimplifiedChineseMachineConvertsToGbk) {
+    Reinit({sim::Arch::X64, 2052});
+    ASSERT_EQ(GetACP(), 936u);
+    const WCHAR text[] = TEXT("打印机 QB410");
+    char out[32] = {};
+    SetLastError(0xdeadbeef);
+    int n = WideCharToMultiByte(CP_ACP, 0x240, text, static_cast<int>(wcslen(text)), out, sizeof out,
+                                nullptr, nullptr);
+    ASSERT_EQ(n, 12) << "three double-byte characters, a blank and five ASCII";
+    EXPECT_EQ(std::memcmp(out, "\xB4\xF2\xD3\xA1\xBB\xFA QB410", 12), 0);
+
+    WCHAR back[32] = {};
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, out, n, back, 32), 9);
+    EXPECT_EQ(std::u16string(back), std::u16string(text));
+
+    // Thai has no GBK form: the default character stands in.
+    const WCHAR thai[] = {0x0E01, u'x', 0};
+    BOOL used = FALSE;
+    std::memset(out, 0, sizeof out);
+    n = WideCharToMultiByte(CP_ACP, 0, thai, -1, out, sizeof out, nullptr, &used);
+    EXPECT_EQ(n, 3);
+    EXPECT_STREQ(out, "?x");
+    EXPECT_TRUE(used);
+}
+
+TEST_F(CodePageTest, WesternMachineUsesCodePage1252) {
+    Reinit({sim::Arch::X64, 1033});
+    const WCHAR text[] = {0x20AC, 0x00E9, 0x4E2D, u'!', 0};  // euro, e acute, a Han character
+    char out[8] = {};
+    BOOL used = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, &used);
+    ASSERT_EQ(n, 5);
+    EXPECT_EQ(std::memcmp(out, "\x80\xE9?!", 5), 0);
+    EXPECT_TRUE(used);
+    WCHAR back[8];
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\x80\xE9", 2, back, 8), 2);
+    EXPECT_EQ(back[0], 0x20AC);
+    EXPECT_EQ(back[1], 0x00E9);
+}
