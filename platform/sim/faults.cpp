@@ -28,8 +28,10 @@ bool TakeFault(const char* op, DWORD* error) {
             }
             return true;
         });
-    } catch (const StoreError&) {
-        return false;  // a store failure is reported by the operation itself
+    } catch (const StoreError& e) {
+        // Inside a caller's transaction a busy store must restart that transaction.
+        if (e.code == SQLITE_BUSY) throw;
+        return false;  // any other store failure is reported by the operation itself
     }
 }
 

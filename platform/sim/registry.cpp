@@ -122,9 +122,9 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesir
                    PHKEY phkResult) {
     (void)ulOptions;
     if (!phkResult) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegOpenKeyExW")) return f;
     REGSAM access = NormalizeAccess(samDesired);
     return InRead([&]() -> LONG {
+        if (LONG f = Faulted("RegOpenKeyExW")) return f;  // joins this transaction
         Open parent = Resolve(CurrentMachine().Db(), hKey);
         if (parent.error) return parent.error;
         auto parts = reg::SplitPath(Name(lpSubKey));
@@ -144,9 +144,9 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     if (dwOptions & REG_OPTION_VOLATILE) return ERROR_NOT_SUPPORTED;
-    if (LONG f = Faulted("RegCreateKeyExW")) return f;
     REGSAM access = NormalizeAccess(samDesired);
     return InWrite([&]() -> LONG {
+        if (LONG f = Faulted("RegCreateKeyExW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open parent = Resolve(db, hKey);
         if (parent.error) return parent.error;
@@ -170,8 +170,8 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWOR
                       LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegQueryValueExW")) return f;
     return InRead([&]() -> LONG {
+        if (LONG f = Faulted("RegQueryValueExW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
@@ -187,8 +187,8 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType
     (void)Reserved;
     if (!lpData && cbData) return ERROR_NOACCESS;
     if (Name(lpValueName).size() > 16383) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegSetValueExW")) return f;
     return InWrite([&]() -> LONG {
+        if (LONG f = Faulted("RegSetValueExW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
@@ -204,8 +204,8 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
                    PFILETIME lpftLastWriteTime) {
     (void)lpReserved;
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegEnumKeyExW")) return f;
     return InRead([&]() -> LONG {
+        if (LONG f = Faulted("RegEnumKeyExW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
@@ -230,8 +230,8 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (!lpValueName || !lpcchValueName) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegEnumValueW")) return f;
     return InRead([&]() -> LONG {
+        if (LONG f = Faulted("RegEnumValueW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
@@ -252,8 +252,8 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
 }
 
 LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-    if (LONG f = Faulted("RegDeleteValueW")) return f;
     return InWrite([&]() -> LONG {
+        if (LONG f = Faulted("RegDeleteValueW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
@@ -265,8 +265,8 @@ LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 
 LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    if (LONG f = Faulted("RegDeleteKeyW")) return f;
     return InWrite([&]() -> LONG {
+        if (LONG f = Faulted("RegDeleteKeyW")) return f;  // joins this transaction
         Store& db = CurrentMachine().Db();
         Open parent = Resolve(db, hKey);
         if (parent.error) return parent.error;

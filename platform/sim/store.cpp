@@ -160,8 +160,10 @@ void Store::Exec(const char* sql) {
     if (rc != SQLITE_OK) Fail(m_db, rc);
 }
 
-void Store::Begin(bool write) { Exec(write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED"); }
-void Store::Commit() { Exec("COMMIT"); }
+// Transaction statements are prepared once: parsing them on every call cost more than
+// the queries they guard.
+void Store::Begin(bool write) { Prepare(write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED").Run(); }
+void Store::Commit() { Prepare("COMMIT").Run(); }
 void Store::Rollback() {
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
