@@ -42,7 +42,7 @@ std::optional<fs::path> HostPath(std::u16string_view path, DWORD* error) {
     if (p.size() >= 2 && p[1] == u':') {
         char16_t drive = FoldChar(p[0]);
         if (drive == u'C') {
-            base = CurrentMachine().DriveC();
+            base = SelectedMachineFolder() / "drive_c";  // no need to open the store
         } else if (drive == u'Z') {
             base = "/";
         } else {
@@ -85,7 +85,7 @@ std::optional<fs::path> HostPath(std::u16string_view path, DWORD* error) {
 std::u16string WindowsPath(const fs::path& hostPath) {
     std::error_code ec;
     fs::path abs = fs::absolute(hostPath, ec).lexically_normal();
-    fs::path driveC = CurrentMachine().DriveC().lexically_normal();
+    fs::path driveC = (SelectedMachineFolder() / "drive_c").lexically_normal();
     std::string a = abs.string(), c = driveC.string();
     while (c.size() > 1 && c.back() == '/') c.pop_back();
     std::u16string out;

@@ -1,0 +1,48 @@
+// The installation engine's record of one printer: where the program runs from, which INF
+// file installs the driver, the printer's name (also its driver model name) and its port.
+#pragma once
+
+#include "platform/win32.h"
+
+class CPrinterInfo {
+public:
+    CPrinterInfo();
+    ~CPrinterInfo();
+    CPrinterInfo(const CPrinterInfo&) = delete;
+    CPrinterInfo& operator=(const CPrinterInfo&) = delete;
+
+    void GetAppPath();
+    void SetPrinterName(LPCWSTR pszPrinterName);
+    void SetInfFilePath(LPCWSTR pszInfFileName);
+    void SetPortName(LPCWSTR pszPortName);
+
+    // False while a field holds a refused value (one that did not fit): such a record
+    // must not be installed, since the field does not hold what was asked for. A later
+    // value that fits clears its field's refusal.
+    bool IsComplete() const { return m_nRefused == 0; }
+
+    int WideToAnsi(LPCWSTR pszWide, BYTE* pOut, int nOutBytes);
+
+    enum { APP_PATH_CAPACITY = 260, INF_PATH_CAPACITY = 260, NAME_CAPACITY = 200 };
+
+    WCHAR m_szAppPath[APP_PATH_CAPACITY];
+    WCHAR m_szInfPath[INF_PATH_CAPACITY];
+    WCHAR m_szPrinterName[NAME_CAPACITY];
+    WCHAR m_szPortName[NAME_CAPACITY];
+
+private:
+    // Formats one line into a zeroed 1024-character buffer and hands it to the log.
+    void Log(LPCWSTR pszFormat, ...);
+    // Copies pszValue into a field of nCapacity characters, or refuses it (leaving the
+    // field empty, logging the refusal and marking the record) when it does not fit.
+    bool CopyField(WCHAR* pszField, size_t nCapacity, LPCWSTR pszValue, LPCWSTR pszTag,
+                   int nField);
+
+    enum { REFUSED_NAME = 1, REFUSED_INF = 2, REFUSED_PORT = 4 };
+    int m_nRefused;
+};
+
+// True when Windows itself is 64-bit (x64 or Itanium), also for a 32-bit process.
+bool Is64BitSystem();
+
+extern CPrinterInfo g_printerInfo;
