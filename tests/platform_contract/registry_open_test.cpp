@@ -180,19 +180,42 @@ TEST(RegAccess, QueryOnlyKeyRefusesChanges) {
             << "overwriting a value needs KEY_SET_VALUE";
         EXPECT_EQ(RegDeleteValueW(key, TEXT("Existing")), ERROR_ACCESS_DENIED)
             << "deleting a value needs KEY_SET_VALUE";
-        HKEY child = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(key, TEXT("NewChild"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &child, nullptr),
-                  ERROR_ACCESS_DENIED)
-            << "creating a subkey needs KEY_CREATE_SUB_KEY";
         RegCloseKey(key);
     }
     LONG error = 0;
     EXPECT_EQ(ReadDword(test.Handle(), TEXT("Existing"), &error), 1u) << "nothing was changed";
+}
+
+TEST(RegAccess, SubkeysIgnoreTheParentHandlesRights) {
+    TestKey test;
+    ASSERT_NE(test.Handle(), nullptr);
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, test.Path().c_str(), 0, KEY_READ, &parent),
+              ERROR_SUCCESS);
+    // Windows checks the new key's own security, not the rights of the handle it is named
+    // relative to: a read-only parent handle still creates and opens subkeys for writing.
     HKEY child = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(test.Handle(), TEXT("NewChild"), 0, KEY_READ, &child),
-              ERROR_FILE_NOT_FOUND)
-        << "no subkey was created";
+    DWORD disposition = kPoison;
+    LONG ret = RegCreateKeyExW(parent, TEXT("NewChild"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               &child, &disposition);
+    EXPECT_EQ(ret, ERROR_SUCCESS) << "creating a subkey through a KEY_READ handle";
+    if (ret == ERROR_SUCCESS) {
+        EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+        EXPECT_EQ(WriteDword(child, TEXT("Value"), 1), ERROR_SUCCESS)
+            << "the new key's handle has the rights asked for";
+        RegCloseKey(child);
+    }
+    ret = RegCreateKeyExW(test.Handle(), TEXT("Existing"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &child, nullptr);
+    ASSERT_EQ(ret, ERROR_SUCCESS);
+    RegCloseKey(child);
+    ret = RegOpenKeyExW(parent, TEXT("Existing"), 0, KEY_SET_VALUE, &child);
+    EXPECT_EQ(ret, ERROR_SUCCESS) << "opening a subkey for writing through a KEY_READ handle";
+    if (ret == ERROR_SUCCESS) {
+        EXPECT_EQ(WriteDword(child, TEXT("Value"), 2), ERROR_SUCCESS);
+        RegCloseKey(child);
+    }
+    RegCloseKey(parent);
 }
 
 TEST(RegAccess, EachOperationNeedsItsOwnRight) {
