@@ -155,10 +155,9 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass
         int64_t existing = reg::FindPath(db, parent.id, *parts);
         bool created = false;
         int64_t id = existing;
-        if (!existing) {
-            if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-            id = reg::CreatePath(db, parent.id, *parts, &created);
-        }
+        // The new key's own security decides, not the rights of the handle it is named
+        // relative to: a read-only parent handle still creates subkeys.
+        if (!existing) id = reg::CreatePath(db, parent.id, *parts, &created);
         *phkResult = static_cast<HKEY>(InsertHandle(std::make_shared<KeyObject>(id, access)));
         if (lpdwDisposition)
             *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -193,8 +192,17 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType
         Open key = Resolve(db, hKey);
         if (key.error) return key.error;
         if (!(key.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        DWORD size = cbData;
+        // A string whose terminator follows the counted bytes is stored with it, as
+        // Windows NT does for callers that forgot to count it.
+        bool isString = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+        if (isString && lpData && size >= sizeof(WCHAR) && size % sizeof(WCHAR) == 0) {
+            const WCHAR* text = reinterpret_cast<const WCHAR*>(lpData);
+            if (text[size / sizeof(WCHAR) - 1] != 0 && text[size / sizeof(WCHAR)] == 0)
+                size += sizeof(WCHAR);
+        }
         reg::SetValue(db, key.id, Name(lpValueName), dwType,
-                      std::string_view(reinterpret_cast<const char*>(lpData), cbData));
+                      std::string_view(reinterpret_cast<const char*>(lpData), size));
         return ERROR_SUCCESS;
     });
 }
