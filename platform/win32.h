@@ -23,4 +23,5 @@
 #include "win32/wide.h"
 #include "win32/kernel.h"
 #include "win32/registry.h"
+#include "win32/user.h"
 #endif

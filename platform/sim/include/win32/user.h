@@ -20,6 +20,8 @@
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #endif
 
+typedef UINT* PUINT;
+
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
