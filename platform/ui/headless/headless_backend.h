@@ -1,0 +1,122 @@
+// The headless backend: no display. Dialogs exist only as the framework's model; a
+// scripted user (the replay tool, or a test) acts on the active dialog, answers message
+// boxes from a queue, and moves the machine clock, which drives the dialogs' timers.
+//
+// Threads: the GUI thread runs the modal loops here; the user's actions are handed to it
+// as posted mouse messages and tasks, and the user waits until the GUI has settled (it is
+// idle in its loop, or blocked in a wait of its own). A message box from any thread takes
+// the next queued answer at once, or its default button; a worker's box so blocks only
+// that worker. All state is guarded by the machine clock's lock, so that the modal loop
+// can wait for messages and for the next timer in one machine-time wait.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/clock.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/headless/transcript.h"
+
+namespace drovan::ui::headless {
+
+struct ScriptError {
+    int line = 0;
+    std::string message;
+};
+
+class HeadlessBackend : public Backend {
+public:
+    explicit HeadlessBackend(Transcript& transcript);
+    ~HeadlessBackend() override;
+
+    // Backend.
+    void Create(Window& dialog) override;
+    void Destroy(Window& dialog) override;
+    void Update(Window&, Change) override {}
+    void RunModalLoop(Window& dialog) override;
+    void EndModal(Window& dialog) override;
+    void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) override;
+    LRESULT SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void SetTimer(Window& w, UINT_PTR id, UINT elapseMs) override;
+    bool KillTimer(Window& w, UINT_PTR id) override;
+    int MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) override;
+    void SetWaitCursor(bool on) override { m_waitCursor = on; }
+    void Beep() override { ++m_beeps; }
+    POINT BaseUnits(const res::DialogTemplate& t) override;
+    void Invalidate(Window& w) override;
+    void Present(Window& w, const PaintList& ops) override;
+
+    // The user's side.
+    // Waits until the GUI thread is idle in its loop with nothing to do, or the program has
+    // ended; false when it is still busy or blocked after `bound` (real time).
+    bool Settle(std::chrono::milliseconds bound);
+    // Runs `task` on the GUI thread, from its loop.
+    void Perform(std::function<void()> task);
+    // Moves the machine clock forward by `ms` in steps, delivering timers in order and
+    // giving other threads real time between steps. Stops early when `stop` holds.
+    bool Advance(sim::clock::Millis ms, const std::function<bool()>& stop = {});
+    void QueueAnswer(int button, int scriptLine);
+    void ProgramEnded();
+    bool HasProgramEnded() const { return m_programEnded; }
+    std::optional<ScriptError> TakeError();
+    void SetError(int line, std::string message);
+
+    bool WaitCursorShown() const { return m_waitCursor; }
+    int Beeps() const { return m_beeps; }
+    // What the last paint of a dialog (by template ID) drew.
+    PaintList LastPaint(int templateId);
+    int PaintCount(int templateId);
+
+private:
+    struct Item {
+        HWND hwnd = nullptr;
+        UINT msg = 0;
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        std::function<void()> task;
+        LRESULT* result = nullptr;
+        bool* done = nullptr;
+    };
+    struct Timer {
+        HWND hwnd;
+        UINT_PTR id;
+        UINT interval;
+        sim::clock::Millis due;
+    };
+    struct Answer {
+        int button;
+        int line;
+    };
+
+    void Deliver(Item& item);
+    bool TimerDueLocked(sim::clock::Millis now) const;
+    std::optional<sim::clock::Millis> NextDueLocked() const;
+    Window* PaintPendingLocked() const;
+    void PaintDialog(Window& d);
+    bool GuiBlocked();
+
+    Transcript& m_transcript;
+    std::deque<Item> m_queue;
+    std::vector<Timer> m_timers;
+    std::vector<Window*> m_dialogs;  // created and not destroyed, outermost first
+    bool m_idle = false;
+    std::atomic<bool> m_programEnded{false};
+    std::atomic<bool> m_waitCursor{false};
+    std::atomic<int> m_beeps{0};
+    std::atomic<long> m_guiTid{0};
+
+    std::mutex m_answerMutex;  // answers, errors, paints: touched from any thread
+    std::deque<Answer> m_answers;
+    std::optional<ScriptError> m_error;
+    std::map<int, PaintList> m_lastPaint;
+    std::map<int, int> m_paintCount;
+};
+
+}  // namespace drovan::ui::headless
