@@ -1,0 +1,170 @@
+// drovan-replay end to end, on the test application: transcripts, timers on the driven
+// clock, a worker's message box, nested modals, the file exception, script errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    std::vector<std::string> lines;
+    std::string err;
+    bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+    bool HasPrefix(const std::string& prefix) const {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    }
+    std::string All() const {
+        std::string s;
+        for (auto& l : lines) s += l + "\n";
+        return s + "stderr: " + err;
+    }
+};
+
+class ReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        dir = fs::temp_directory_path() / ("drovan-replay-" + std::to_string(rd()));
+        fs::create_directories(dir / "machine");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void WriteLicence(const std::u16string& text) {
+        std::ofstream f(dir / "test-licence.txt", std::ios::binary);
+        for (char16_t c : text) f.put(static_cast<char>(c & 0xFF)).put(static_cast<char>(c >> 8));
+    }
+
+    Run Play(const std::string& script) {
+        { std::ofstream(dir / "script.txt") << script; }
+        std::string cmd = "cd '" + dir.string() + "' && '" DROVAN_REPLAY_TEST "' --machine '" + (dir / "machine").string() +
+                          "' script.txt 2>stderr.txt";
+        Run r;
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        std::string out;
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        int status = pclose(p);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);) r.lines.push_back(l);
+        std::ifstream e(dir / "stderr.txt");
+        r.err.assign(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+        return r;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(ReplayTest, MissingFileInOnInitDialogIsReportedAndTheDialogOpens) {
+    Run r = Play("dump\nkey escape\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    ASSERT_GE(r.lines.size(), 3u) << r.All();
+    EXPECT_EQ(r.lines[0], "open 900");
+    EXPECT_EQ(r.lines[1],
+              "msgbox owner=900 icon=error caption=\"Drovan Test\" text=\"test-licence.txt was not found.\" -> OK (default)");
+    // Initialisation stopped at the exception: lists filled before it, the label not set.
+    EXPECT_TRUE(r.Has("  1020 combobox visible=1 enabled=1 sel=4 items=[\"COM1:\",\"COM10:\",\"com2:\",\"FILE:\",\"LPT1:\"]"))
+        << r.All();
+    EXPECT_TRUE(r.Has("  1021 combobox visible=1 enabled=1 sel=-1 items=[\"1200\",\"2400\",\"9600\"]")) << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"Label\"")) << r.All();
+    EXPECT_TRUE(r.Has("end 900 2")) << r.All();
+    EXPECT_EQ(r.lines.back(), "exit 0");
+}
+
+TEST_F(ReplayTest, LicenceTextIsReadAndUserActionsReachTheHandlers) {
+    WriteLicence(u"Hello \u4e16\u754c");
+    Run r = Play(
+        "click 1001\nclick 1002\nclick 1070\nclick 1003\nselect 1020 \"COM10:\"\n"
+        "type 1050 \"abc\"\nclick 1130\ndump\nclose\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    EXPECT_FALSE(r.HasPrefix("msgbox")) << r.All();
+    EXPECT_TRUE(r.Has("ignored click 1070: disabled")) << r.All();
+    EXPECT_TRUE(r.Has("ignored click 1003: hidden")) << r.All();
+    EXPECT_TRUE(r.Has("ignored click 1130: not a button")) << r.All();
+    EXPECT_TRUE(r.Has("  1001 button visible=1 enabled=1 checked=0 text=\"A\"")) << r.All();
+    EXPECT_TRUE(r.Has("  1002 button visible=1 enabled=1 checked=1 text=\"B\"")) << r.All();
+    EXPECT_TRUE(r.Has("  1050 edit visible=1 enabled=1 text=\"abc\"")) << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"typed abc\"")) << r.All();
+    EXPECT_TRUE(r.Has("  1040 ipaddress visible=1 enabled=1 text=\"192.168.1.1\"")) << r.All();
+    EXPECT_TRUE(r.HasPrefix("  1020 combobox visible=1 enabled=1 sel=1 ")) << r.All();
+    EXPECT_TRUE(r.Has("end 900 2")) << r.All();
+}
+
+TEST_F(ReplayTest, TimersTickOnTheDrivenClockAndTheProgressBarWraps) {
+    WriteLicence(u"x");
+    Run r = Play("click 1080\nwait 1000\ndump\nwait 1000\ndump\nkey escape\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    // Range 0..10, step 2: five ticks fill the bar, the sixth starts it over.
+    EXPECT_TRUE(r.Has("  1030 progress visible=1 enabled=1 range=0..10 pos=10 step=2")) << r.All();
+    EXPECT_TRUE(r.HasPrefix("  1060 static visible=1 enabled=1 text=\"tick 5 at ")) << r.All();
+    EXPECT_TRUE(r.Has("  1030 progress visible=1 enabled=1 range=0..10 pos=4 step=2")) << r.All();
+    EXPECT_TRUE(r.HasPrefix("  1060 static visible=1 enabled=1 text=\"tick 8 at ")) << r.All();
+}
+
+TEST_F(ReplayTest, WorkerMessageBoxTakesTheQueuedAnswerOrItsDefault) {
+    WriteLicence(u"x");
+    Run r = Play("answer NO\nclick 1090\nwait 1000\ndump\nclick 1090\nwait 1000\ndump\nkey escape\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    EXPECT_TRUE(r.Has("msgbox owner=none icon=question caption=\"Worker\" text=\"Go on?\" -> NO")) << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"worker answered 7\"")) << r.All();
+    EXPECT_TRUE(r.Has("msgbox owner=none icon=question caption=\"Worker\" text=\"Go on?\" -> YES (default)")) << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"worker answered 6\"")) << r.All();
+}
+
+TEST_F(ReplayTest, NestedModalsAndADialogRunAfterEndDialog) {
+    WriteLicence(u"x");
+    Run r = Play("click 1100\ndump\nkey enter\ndump\nclick 1110\nclick-at 20 20\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    std::vector<std::string> events;
+    for (auto& l : r.lines)
+        if (l.rfind("open", 0) == 0 || l.rfind("end", 0) == 0 || l.rfind("exit", 0) == 0) events.push_back(l);
+    EXPECT_EQ(events, (std::vector<std::string>{"open 900", "open 901", "end 901 1", "end 900 7", "open 902", "end 902 2", "exit 0"}))
+        << r.All();
+    EXPECT_TRUE(r.Has("dump 901")) << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"nested returned 1\"")) << r.All();
+}
+
+TEST_F(ReplayTest, FileExceptionLeavingAHandler) {
+    WriteLicence(u"x");
+    Run r = Play("click 1120\nclick 1001\ndump\nkey escape\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    EXPECT_TRUE(r.Has("msgbox owner=900 icon=error caption=\"Drovan Test\" text=\"not-here.txt was not found.\" -> OK (default)"))
+        << r.All();
+    EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"radio clicked\"")) << r.All();
+}
+
+TEST_F(ReplayTest, ScriptErrorsNameTheLineAndExitWithTwo) {
+    Run unknown = Play("# comment\n\nfrobnicate 3\n");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("script.txt:3: unknown command: frobnicate"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(unknown.HasPrefix("open")) << "a bad script does not start the program";
+
+    Run badId = Play("dump\nclick 4242\n");
+    EXPECT_EQ(badId.exitCode, 2) << badId.All();
+    EXPECT_NE(badId.err.find(":2: control 4242 is not in dialog 900"), std::string::npos) << badId.err;
+    EXPECT_EQ(badId.lines.back(), "exit 2");
+
+    Run never = Play("wait-close 2000\n");
+    EXPECT_EQ(never.exitCode, 2) << never.All();
+    EXPECT_NE(never.err.find(":1: dialog 900 did not close within 2000 ms"), std::string::npos) << never.err;
+
+    Run open = Play("dump\n");
+    EXPECT_EQ(open.exitCode, 2) << open.All();
+    EXPECT_NE(open.err.find("still open"), std::string::npos) << open.err;
+
+    Run badAnswer = Play("answer PERHAPS\n");
+    EXPECT_EQ(badAnswer.exitCode, 2);
+    EXPECT_NE(badAnswer.err.find(":1: unknown message-box button"), std::string::npos) << badAnswer.err;
+}
+
+}  // namespace
