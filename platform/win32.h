@@ -23,5 +23,7 @@
 #include "win32/wide.h"
 #include "win32/kernel.h"
 #include "win32/registry.h"
+#include "win32/spooler.h"
+#include "win32/services.h"
 #include "win32/user.h"
 #endif
