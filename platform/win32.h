@@ -25,5 +25,6 @@
 #include "win32/registry.h"
 #include "win32/spooler.h"
 #include "win32/services.h"
+#include "win32/shell.h"
 #include "win32/user.h"
 #endif
