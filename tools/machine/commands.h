@@ -24,4 +24,16 @@ int CmdReg(Context& c, const Args& args);
 int CmdFault(Context& c, const Args& args);
 int CmdFiles(Context& c, const Args& args);
 
+// The print spooler and the service control manager (spooler_commands.cpp).
+int CmdPrinters(Context& c, const Args& args);
+int CmdDrivers(Context& c, const Args& args);
+int CmdPorts(Context& c, const Args& args);
+int CmdJobs(Context& c, const Args& args);
+int CmdPrinter(Context& c, const Args& args);
+int CmdDriver(Context& c, const Args& args);
+int CmdPort(Context& c, const Args& args);
+int CmdJob(Context& c, const Args& args);
+int CmdDefault(Context& c, const Args& args);
+int CmdService(Context& c, const Args& args);
+
 }  // namespace tool

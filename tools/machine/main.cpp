@@ -23,6 +23,34 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
   fault list              the faults in force
   files [C:\FOLDER]       the files of drive C:
 
+  printers                the printers (local, then connections; * marks the default)
+  drivers [--env E]       the printer drivers, with their files
+  ports                   the ports, with their monitors
+  jobs [PRINTER]          the queued print jobs
+  printer add NAME --driver D --port P
+                          add a local printer (a NAME of \\server\share adds a
+                          connection to another machine's printer, without --port)
+  printer delete NAME     delete a printer (one with jobs goes when its jobs do)
+  driver add NAME [--env E] [--file F...]
+                          install a driver: the first file is the driver, the others
+                          its dependent files (host paths, or Windows paths)
+  driver delete NAME [--env E]
+                          delete a driver and the files no other driver uses
+  driver hold NAME [--env E]
+                          the spooler holds the driver: deleting it fails until the
+                          spooler has been stopped and started again
+  port add NAME [--monitor local|usb|tcpip]
+  port delete NAME        add or delete a port
+  job add PRINTER [DOCUMENT]
+                          queue a print job
+  default [NAME]          show or set the default printer
+  service NAME status|stop|start [--no-wait]
+                          a service's state, or stop or start it (Spooler: the print
+                          spooler); waits until it is stopped or running
+
+E is "Windows NT x86", "Windows x64", "Windows IA64" or "Windows ARM64" (default: the
+machine's own). These verbs work while the spooler is stopped.
+
 PATH starts with HKLM, HKCU, HKU or HKCR. The machine is DIR, else $DROVAN_MACHINE, else
 the default machine in the user's data folder, created on first use.
 )";
@@ -77,6 +105,16 @@ int main(int argc, char** argv) {
     if (verb == "reg") return tool::CmdReg(c, args);
     if (verb == "fault") return tool::CmdFault(c, args);
     if (verb == "files") return tool::CmdFiles(c, args);
+    if (verb == "printers") return tool::CmdPrinters(c, args);
+    if (verb == "drivers") return tool::CmdDrivers(c, args);
+    if (verb == "ports") return tool::CmdPorts(c, args);
+    if (verb == "jobs") return tool::CmdJobs(c, args);
+    if (verb == "printer") return tool::CmdPrinter(c, args);
+    if (verb == "driver") return tool::CmdDriver(c, args);
+    if (verb == "port") return tool::CmdPort(c, args);
+    if (verb == "job") return tool::CmdJob(c, args);
+    if (verb == "default") return tool::CmdDefault(c, args);
+    if (verb == "service") return tool::CmdService(c, args);
     std::cerr << "drovan-machine: unknown verb '" << verb << "'\n" << kHelp;
     return 2;
 }
