@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int exitCode = -1;
     std::vector<std::string> lines;
     std::string err;
@@ -44,11 +44,11 @@ protected:
         for (char16_t c : text) f.put(static_cast<char>(c & 0xFF)).put(static_cast<char>(c >> 8));
     }
 
-    Run Play(const std::string& script) {
+    Outcome Play(const std::string& script) {
         { std::ofstream(dir / "script.txt") << script; }
         std::string cmd = "cd '" + dir.string() + "' && '" DROVAN_REPLAY_TEST "' --machine '" + (dir / "machine").string() +
                           "' script.txt 2>stderr.txt";
-        Run r;
+        Outcome r;
         FILE* p = popen(cmd.c_str(), "r");
         char buf[4096];
         std::string out;
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(ReplayTest, MissingFileInOnInitDialogIsReportedAndTheDialogOpens) {
-    Run r = Play("dump\nkey escape\n");
+    Outcome r = Play("dump\nkey escape\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
     ASSERT_GE(r.lines.size(), 3u) << r.All();
     EXPECT_EQ(r.lines[0], "open 900");
@@ -83,7 +83,7 @@ TEST_F(ReplayTest, MissingFileInOnInitDialogIsReportedAndTheDialogOpens) {
 
 TEST_F(ReplayTest, LicenceTextIsReadAndUserActionsReachTheHandlers) {
     WriteLicence(u"Hello \u4e16\u754c");
-    Run r = Play(
+    Outcome r = Play(
         "click 1001\nclick 1002\nclick 1070\nclick 1003\nselect 1020 \"COM10:\"\n"
         "type 1050 \"abc\"\nclick 1130\ndump\nclose\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
@@ -102,7 +102,7 @@ TEST_F(ReplayTest, LicenceTextIsReadAndUserActionsReachTheHandlers) {
 
 TEST_F(ReplayTest, TimersTickOnTheDrivenClockAndTheProgressBarWraps) {
     WriteLicence(u"x");
-    Run r = Play("click 1080\nwait 1000\ndump\nwait 1000\ndump\nkey escape\n");
+    Outcome r = Play("click 1080\nwait 1000\ndump\nwait 1000\ndump\nkey escape\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
     // Range 0..10, step 2: five ticks fill the bar, the sixth starts it over.
     EXPECT_TRUE(r.Has("  1030 progress visible=1 enabled=1 range=0..10 pos=10 step=2")) << r.All();
@@ -113,7 +113,7 @@ TEST_F(ReplayTest, TimersTickOnTheDrivenClockAndTheProgressBarWraps) {
 
 TEST_F(ReplayTest, WorkerMessageBoxTakesTheQueuedAnswerOrItsDefault) {
     WriteLicence(u"x");
-    Run r = Play("answer NO\nclick 1090\nwait 1000\ndump\nclick 1090\nwait 1000\ndump\nkey escape\n");
+    Outcome r = Play("answer NO\nclick 1090\nwait 1000\ndump\nclick 1090\nwait 1000\ndump\nkey escape\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
     EXPECT_TRUE(r.Has("msgbox owner=none icon=question caption=\"Worker\" text=\"Go on?\" -> NO")) << r.All();
     EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"worker answered 7\"")) << r.All();
@@ -123,7 +123,7 @@ TEST_F(ReplayTest, WorkerMessageBoxTakesTheQueuedAnswerOrItsDefault) {
 
 TEST_F(ReplayTest, NestedModalsAndADialogRunAfterEndDialog) {
     WriteLicence(u"x");
-    Run r = Play("click 1100\ndump\nkey enter\ndump\nclick 1110\nclick-at 20 20\n");
+    Outcome r = Play("click 1100\ndump\nkey enter\ndump\nclick 1110\nclick-at 20 20\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
     std::vector<std::string> events;
     for (auto& l : r.lines)
@@ -136,7 +136,7 @@ TEST_F(ReplayTest, NestedModalsAndADialogRunAfterEndDialog) {
 
 TEST_F(ReplayTest, FileExceptionLeavingAHandler) {
     WriteLicence(u"x");
-    Run r = Play("click 1120\nclick 1001\ndump\nkey escape\n");
+    Outcome r = Play("click 1120\nclick 1001\ndump\nkey escape\n");
     EXPECT_EQ(r.exitCode, 0) << r.All();
     EXPECT_TRUE(r.Has("msgbox owner=900 icon=error caption=\"Drovan Test\" text=\"not-here.txt was not found.\" -> OK (default)"))
         << r.All();
@@ -144,25 +144,25 @@ TEST_F(ReplayTest, FileExceptionLeavingAHandler) {
 }
 
 TEST_F(ReplayTest, ScriptErrorsNameTheLineAndExitWithTwo) {
-    Run unknown = Play("# comment\n\nfrobnicate 3\n");
+    Outcome unknown = Play("# comment\n\nfrobnicate 3\n");
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("script.txt:3: unknown command: frobnicate"), std::string::npos) << unknown.err;
     EXPECT_FALSE(unknown.HasPrefix("open")) << "a bad script does not start the program";
 
-    Run badId = Play("dump\nclick 4242\n");
+    Outcome badId = Play("dump\nclick 4242\n");
     EXPECT_EQ(badId.exitCode, 2) << badId.All();
     EXPECT_NE(badId.err.find(":2: control 4242 is not in dialog 900"), std::string::npos) << badId.err;
     EXPECT_EQ(badId.lines.back(), "exit 2");
 
-    Run never = Play("wait-close 2000\n");
+    Outcome never = Play("wait-close 2000\n");
     EXPECT_EQ(never.exitCode, 2) << never.All();
     EXPECT_NE(never.err.find(":1: dialog 900 did not close within 2000 ms"), std::string::npos) << never.err;
 
-    Run open = Play("dump\n");
+    Outcome open = Play("dump\n");
     EXPECT_EQ(open.exitCode, 2) << open.All();
     EXPECT_NE(open.err.find("still open"), std::string::npos) << open.err;
 
-    Run badAnswer = Play("answer PERHAPS\n");
+    Outcome badAnswer = Play("answer PERHAPS\n");
     EXPECT_EQ(badAnswer.exitCode, 2);
     EXPECT_NE(badAnswer.err.find(":1: unknown message-box button"), std::string::npos) << badAnswer.err;
 }

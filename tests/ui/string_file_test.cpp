@@ -10,7 +10,8 @@ TEST(CStringTest, FormatFindAndSlices) {
     s.Format(TEXT("%s has %d printers (0x%x)"), TEXT("QB410 Printer"), 2, 255);
     EXPECT_EQ(s, TEXT("QB410 Printer has 2 printers (0xff)"));
     EXPECT_EQ(s.Find(TEXT("Printer")), 6);
-    EXPECT_EQ(s.Find(TEXT("Printer"), 7), 18);
+    EXPECT_EQ(s.Find(TEXT("printer"), 7), 20);
+    EXPECT_EQ(s.Find(TEXT("Printer"), 7), -1);
     EXPECT_EQ(s.Find(TEXT("USB")), -1);
     EXPECT_EQ(s.Left(5), TEXT("QB410"));
     EXPECT_EQ(s.Mid(6, 7), TEXT("Printer"));

@@ -173,7 +173,7 @@ bool HeadlessBackend::Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, 
         if (it->task || it->done) continue;
         if (hwnd && it->hwnd != hwnd) continue;
         if ((filterMin || filterMax) && (it->msg < filterMin || it->msg > filterMax)) continue;
-        out = MSG{it->hwnd, it->msg, it->wParam, it->lParam, static_cast<DWORD>(sim::clock::IsDriven() ? 0 : 0), {0, 0}};
+        out = MSG{it->hwnd, it->msg, it->wParam, it->lParam, 0, {0, 0}};
         if (removeFlags & PM_REMOVE) m_queue.erase(it);
         return true;
     }
