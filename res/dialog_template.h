@@ -9,7 +9,7 @@
 // visible unless `hidden` is set (a resource script's NOT WS_VISIBLE).
 //
 // Templates register themselves by ID when their translation unit is linked into the
-// program: see DROVAN_DIALOG_TEMPLATE below and res/README.md.
+// program: see DROVAN_DIALOG_TEMPLATE below, and res/test/test_dialogs.cpp for examples.
 #pragma once
 
 #include <cstddef>
