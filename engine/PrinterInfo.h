@@ -23,6 +23,15 @@ public:
 
     int WideToAnsi(LPCWSTR pszWide, BYTE* pOut, int nOutBytes);
 
+    // Installation through the print UI.
+    int NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName);
+    int ExecutePrint(LPCWSTR pszParameters);
+    int IsDriverInstall(LPCWSTR pszName);
+    bool InstallPrinter();
+    // True when a printer that IsDriverInstall's rule matches stands on m_szPortName with
+    // the model's driver (m_szPrinterName).
+    bool IsRequestedPrinterPresent();
+
     enum { APP_PATH_CAPACITY = 260, INF_PATH_CAPACITY = 260, NAME_CAPACITY = 200 };
 
     WCHAR m_szAppPath[APP_PATH_CAPACITY];
@@ -31,6 +40,8 @@ public:
     WCHAR m_szPortName[NAME_CAPACITY];
 
 private:
+    static LPCWSTR LaunchErrorMessage(DWORD dwError);
+
     // Formats one line into a zeroed 1024-character buffer and hands it to the log.
     void Log(LPCWSTR pszFormat, ...);
     // Copies pszValue into a field of nCapacity characters, or refuses it (leaving the

@@ -1,6 +1,7 @@
 #include "defaults.h"
 
 #include "regtree.h"
+#include "shell_programs.h"
 #include "services_state.h"
 #include "spooler_store.h"
 #include "win32/services.h"
@@ -59,6 +60,7 @@ void PopulateDefaultFiles(const std::filesystem::path& driveC) {
                             "Windows/System32/spool/PRINTERS", "Windows/Temp", "Program Files",
                             "Users/Public"})
         std::filesystem::create_directories(driveC / dir, ec);
+    WriteSystemPrograms(driveC);
 }
 
 }  // namespace sim

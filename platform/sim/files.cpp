@@ -307,6 +307,24 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
     return static_cast<DWORD>(pos);
 }
 
+BOOL SetEndOfFile(HANDLE hFile) {
+    auto f = Lookup<FileObject>(hFile);
+    if (!f) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!(f->mode.access & GENERIC_WRITE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    off_t pos = lseek(f->fd, 0, SEEK_CUR);
+    if (pos < 0 || ftruncate(f->fd, pos) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION info) {
     auto f = Lookup<FileObject>(hFile);
     struct stat st {};

@@ -290,6 +290,8 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index);
 
 // ---- Dialogs ----
 class CDialog : public CWnd {
+    DECLARE_DYNAMIC(CDialog)
+
 public:
     CDialog() = default;
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr)

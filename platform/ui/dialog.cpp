@@ -5,6 +5,9 @@
 #include "platform/ui/backend.h"
 #include "platform/ui/window.h"
 
+// Dialogs carry the framework's dynamic type information, as derived dialogs do.
+IMPLEMENT_DYNAMIC(CDialog, CObject)
+
 using drovan::ui::Window;
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)

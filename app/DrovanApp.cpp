@@ -1,0 +1,28 @@
+#include "app/DrovanApp.h"
+
+#include "app/DrovanDlg.h"
+
+BEGIN_MESSAGE_MAP(CDrovanApp, CWinApp)
+    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+CDrovanApp::CDrovanApp() : m_gdiplusToken(0) {}
+
+BOOL CDrovanApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, NULL);
+
+    CWinApp::InitInstance();
+    AfxEnableControlContainer();
+    SetRegistryKey(TEXT("应用程序向导生成的本地应用程序"));
+
+    CDrovanDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    return FALSE;
+}

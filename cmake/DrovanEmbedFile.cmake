@@ -1,0 +1,11 @@
+# Script mode: writes OUT, a C++ file holding the bytes of IN registered as a resource.
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" len)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+if(KIND STREQUAL "BITMAP")
+  set(macro DROVAN_BITMAP_RESOURCE)
+else()
+  set(macro DROVAN_ICON_RESOURCE)
+endif()
+file(WRITE ${OUT} "// Generated from ${IN}: do not edit.\n#include \"res/dialog_template.h\"\n\nnamespace {\nconst BYTE kData[] = {\n${bytes}\n};\n}  // namespace\n\n${macro}(g_${NAME}_${ID}) = {${ID}, kData, sizeof kData};\n")

@@ -1,0 +1,70 @@
+// Dialog template 102: the wizard, with its Simplified Chinese texts. The English texts
+// are set at run time.
+#include "res/dialog_template.h"
+#include "res/resource.h"
+
+namespace {
+constexpr DWORD kRadio = BS_AUTORADIOBUTTON;
+constexpr DWORD kDropList = CBS_DROPDOWNLIST | WS_VSCROLL;
+}  // namespace
+
+DROVAN_DIALOG_TEMPLATE(g_dialog102) = {
+    IDD_DROVAN_DIALOG,
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+    WS_EX_TOOLWINDOW,
+    100, 140, 355, 234,
+    TEXT("打印机驱动程序"),
+    TEXT("宋体"), 9,
+    {
+        {IDC_MODEL_1, drovan::res::ControlKind::Button, kRadio | WS_TABSTOP | WS_GROUP, TEXT("QB410"), 175, 43, 55, 10},
+        {IDC_MODEL_2, drovan::res::ControlKind::Button, kRadio | WS_TABSTOP, TEXT("QD530"), 175, 65, 55, 10},
+        {IDC_MODEL_3, drovan::res::ControlKind::Button, kRadio | WS_TABSTOP, TEXT("KELV MR5A"), 175, 87, 56, 10},
+        {IDC_MODEL_4, drovan::res::ControlKind::Button, kRadio | WS_TABSTOP, TEXT("KELV MR6A"), 175, 109, 56, 10},
+        {IDC_BAUD, drovan::res::ControlKind::ComboBox, kDropList, nullptr, 191, 67, 91, 105, false, false, 0, 0,
+         {TEXT("1200"), TEXT("2400"), TEXT("4800"), TEXT("9600"), TEXT("19200"), TEXT("38400"), TEXT("115200")}},
+        {IDC_PARITY, drovan::res::ControlKind::ComboBox, kDropList, nullptr, 191, 83, 91, 105, false, false, 0, 0,
+         {TEXT("EVEN"), TEXT("ODD"), TEXT("NONE")}},
+        {IDC_STOP_BITS, drovan::res::ControlKind::ComboBox, kDropList, nullptr, 191, 115, 91, 105, false, false, 0, 0,
+         {TEXT("1"), TEXT("1.5"), TEXT("2")}},
+        {IDC_BACK, drovan::res::ControlKind::Button, BS_DEFPUSHBUTTON, TEXT("<<上一步"), 152, 209, 50, 15},
+        {IDCANCEL, drovan::res::ControlKind::Button, BS_PUSHBUTTON, TEXT("取消"), 298, 209, 50, 15},
+        {3, drovan::res::ControlKind::Button, BS_DEFPUSHBUTTON, TEXT("下一步>>"), 224, 209, 50, 15},
+        {IDC_STATIC, drovan::res::ControlKind::Static, SS_BITMAP, nullptr, 7, 7, 120, 199, true, false, 0,
+         IDB_SIDE_BANNER},
+        {IDC_PAGE_FRAME, drovan::res::ControlKind::Button, BS_GROUPBOX, TEXT(""), 135, 7, 213, 191},
+        {IDC_LICENCE_TEXT, drovan::res::ControlKind::Edit,
+         ES_MULTILINE | WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL, nullptr, 142, 18,
+         199, 133},
+        {IDC_ACCEPT, drovan::res::ControlKind::Button, BS_AUTOCHECKBOX, TEXT("接受许可协议条款"), 147, 162, 83, 11},
+        {IDC_PAPER_76, drovan::res::ControlKind::Button, kRadio | WS_TABSTOP, TEXT("76毫米纸宽"), 234, 88, 53, 8},
+        {IDC_PAPER_57, drovan::res::ControlKind::Button, kRadio, TEXT("57毫米纸宽"), 234, 100, 55, 11},
+        {IDC_PORT_LABEL, drovan::res::ControlKind::Static, SS_LEFT | WS_GROUP, TEXT("端口选择:"), 153, 30, 36, 9},
+        {IDC_PORT_LIST, drovan::res::ControlKind::ComboBox, kDropList | CBS_SORT, nullptr, 192, 28, 91, 105},
+        {IDC_BAUD_LABEL, drovan::res::ControlKind::Static, SS_LEFT, TEXT("波特率:"), 159, 70, 29, 9},
+        {IDC_PARITY_LABEL, drovan::res::ControlKind::Static, SS_LEFT, TEXT("校  验:"), 159, 87, 29, 9},
+        {IDC_DATA_BITS, drovan::res::ControlKind::ComboBox, kDropList, nullptr, 191, 99, 91, 105, false, false, 0, 0,
+         {TEXT("5"), TEXT("6"), TEXT("7"), TEXT("8")}},
+        {IDC_DATA_BITS_LABEL, drovan::res::ControlKind::Static, SS_LEFT, TEXT("数据位:"), 159, 103, 29, 9},
+        {IDC_STOP_BITS_LABEL, drovan::res::ControlKind::Static, SS_LEFT, TEXT("停止位:"), 159, 118, 29, 9},
+        {IDC_FLOW, drovan::res::ControlKind::ComboBox, kDropList, nullptr, 191, 131, 91, 105, false, false, 0, 0,
+         {TEXT("Xon/Xoff"), TEXT("Hardware"), TEXT("None")}},
+        {IDC_FLOW_LABEL, drovan::res::ControlKind::Static, SS_LEFT, TEXT("流控制:"), 159, 134, 29, 9},
+        {IDC_UNUSED_EDIT, drovan::res::ControlKind::Edit, ES_AUTOHSCROLL | WS_BORDER, nullptr, 192, 29, 68, 12},
+        {IDC_MODEL_FRAME, drovan::res::ControlKind::Button, BS_GROUPBOX, TEXT("打印机型号"), 141, 27, 200, 110},
+        {IDC_SERIAL_FRAME, drovan::res::ControlKind::Button, BS_GROUPBOX, TEXT("串口配置"), 147, 57, 148, 94},
+        {IDC_PROGRESS, drovan::res::ControlKind::Progress, WS_BORDER, nullptr, 151, 104, 165, 16, true},
+        {IDC_PROGRESS_TEXT, drovan::res::ControlKind::Static, SS_LEFT, TEXT(""), 142, 84, 148, 12},
+        {IDC_MAKER_MODELS, drovan::res::ControlKind::ComboBox, kDropList | CBS_SORT, nullptr, 31, 42, 101, 30, false,
+         false, 0, 0,
+         {TEXT("DV-58 Receipt"), TEXT("DV-80 Receipt"), TEXT("DV-L100 Label"), TEXT("DV-L200 Label"),
+          TEXT("DV-M58 Mobile"), TEXT("DV-K80 Kiosk")}},
+        {IDC_USB_HINT, drovan::res::ControlKind::Static, SS_LEFT, TEXT("如果打印机连接到USB端口，请打开打印机电源"), 157,
+         188, 184, 8},
+        {IDC_MODEL_NOTE_1, drovan::res::ControlKind::Static, SS_LEFT, TEXT("DV-58, DV-80, DV-K80"), 214, 44, 100, 16},
+        {IDC_MODEL_NOTE_2, drovan::res::ControlKind::Static, SS_LEFT, TEXT("DV-M58"), 214, 74, 82, 10},
+        {IDC_MODEL_NOTE_3, drovan::res::ControlKind::Static, SS_LEFT, TEXT("DV-L100, DV-L200"), 214, 97, 97, 17},
+        {IDC_MODEL_NOTES_FRAME, drovan::res::ControlKind::Button, BS_GROUPBOX, TEXT(""), 224, 79, 87, 38},
+        {IDC_DEFAULT_PRINTER, drovan::res::ControlKind::Button, BS_AUTOCHECKBOX, TEXT("默认打印机"), 147, 157, 55, 12},
+        {IDC_ADD_PORT, drovan::res::ControlKind::Button, BS_PUSHBUTTON, TEXT("添加端口"), 291, 27, 50, 15},
+    },
+};
