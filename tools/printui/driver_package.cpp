@@ -77,10 +77,11 @@ std::optional<std::tuple<int, unsigned, unsigned, unsigned>> Fit(std::u16string_
 std::optional<std::u16string> ModelsSection(const InfLine& line, sim::Arch arch) {
     std::u16string base = line.Field(0);
     if (base.empty()) return std::nullopt;
-    if (!line.key) return base;  // the old form: the manufacturer's name is the section
+    // The old form, a line without a key, names the section by the manufacturer's name
+    // and has no decorations.
     std::optional<std::tuple<int, unsigned, unsigned, unsigned>> best;
     std::u16string chosen;
-    for (size_t i = 1; i < line.fields.size(); ++i) {
+    for (size_t i = 1; line.key && i < line.fields.size(); ++i) {
         auto fit = Fit(line.fields[i], arch);
         if (fit && (!best || *fit > *best)) {
             best = fit;

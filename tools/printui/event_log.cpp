@@ -61,7 +61,9 @@ bool RecordEvent(const Event& event) {
                 ok = RegSetValueExW(log, u"NextEvent", 0, REG_DWORD, reinterpret_cast<BYTE*>(&next),
                                     sizeof next) == ERROR_SUCCESS;
             RegCloseKey(log);
-            return ok;
+            // A half-written event is taken back whole.
+            if (!ok) throw sim::StoreError{SQLITE_ABORT, "the event cannot be written"};
+            return true;
         });
     } catch (const sim::StoreError&) {
         return false;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/paths.h"
 #include "platform/sim/text.h"
@@ -115,6 +116,23 @@ struct Staging {
         if (!host.empty()) fs::remove_all(host, ec);
     }
 };
+
+// Puts the faults back as the aborted transaction had left them.
+void KeepFaultsUsed(sim::Store& db, const std::vector<sim::Fault>& before,
+                    const std::vector<sim::Fault>& used) {
+    try {
+        for (const auto& b : before) {
+            const sim::Fault* now = nullptr;
+            for (const auto& u : used)
+                if (u.op == b.op) now = &u;
+            if (!now)
+                sim::ClearFault(db, b.op);
+            else if (now->remaining != b.remaining)
+                sim::SetFault(db, *now);
+        }
+    } catch (const sim::StoreError&) {
+    }
+}
 
 }  // namespace
 
@@ -259,22 +277,27 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
         std::string message;
     } abort{0, {}};
     auto& db = sim::CurrentMachine().Db();
+    // Injected faults are kept in the same store: the ones the calls used up are noted
+    // before the abort, so that rolling back does not arm them again.
+    std::optional<std::vector<sim::Fault>> faultsUsed;
+    auto abortWith = [&](DWORD code, std::string message) {
+        abort = {code, std::move(message)};
+        faultsUsed = sim::ListFaults(db);
+        throw sim::StoreError{SQLITE_ABORT, abort.message};
+    };
+    std::vector<sim::Fault> faultsBefore = sim::ListFaults(db);
     try {
         db.Write([&] {
-            if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES)) {
-                abort = {GetLastError(), "the driver \"" + ToUtf8(driverName) + "\" cannot be added"};
-                throw sim::StoreError{SQLITE_ABORT, abort.message};
-            }
+            if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
+                abortWith(GetLastError(), "the driver \"" + ToUtf8(driverName) + "\" cannot be added");
             sim::CrashPoint("printui-between-driver-and-printer");
             HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-            if (!h) {
-                abort = {GetLastError(), "the printer \"" + ToUtf8(printerName) + "\" cannot be added"};
-                throw sim::StoreError{SQLITE_ABORT, abort.message};
-            }
+            if (!h) abortWith(GetLastError(), "the printer \"" + ToUtf8(printerName) + "\" cannot be added");
             ClosePrinter(h);
         });
     } catch (const sim::StoreError& e) {
         Restore(before);
+        if (faultsUsed) KeepFaultsUsed(db, faultsBefore, *faultsUsed);
         if (abort.code == 0) abort = {ERROR_REGISTRY_CORRUPT, "the machine's store failed: " + e.message};
         return Fail(failure, abort.code, abort.message);
     }
