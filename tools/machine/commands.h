@@ -23,6 +23,7 @@ int CmdShow(Context& c, const Args& args);
 int CmdReg(Context& c, const Args& args);
 int CmdFault(Context& c, const Args& args);
 int CmdFiles(Context& c, const Args& args);
+int CmdEvents(Context& c, const Args& args);
 
 // The print spooler and the service control manager (spooler_commands.cpp).
 int CmdPrinters(Context& c, const Args& args);

@@ -22,6 +22,7 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
   fault clear [OP]        remove one fault, or all
   fault list              the faults in force
   files [C:\FOLDER]       the files of drive C:
+  events [clear]          the machine's event log (the print UI's failures)
 
   printers                the printers (local, then connections; * marks the default)
   drivers [--env E]       the printer drivers, with their files
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
     if (verb == "reg") return tool::CmdReg(c, args);
     if (verb == "fault") return tool::CmdFault(c, args);
     if (verb == "files") return tool::CmdFiles(c, args);
+    if (verb == "events") return tool::CmdEvents(c, args);
     if (verb == "printers") return tool::CmdPrinters(c, args);
     if (verb == "drivers") return tool::CmdDrivers(c, args);
     if (verb == "ports") return tool::CmdPorts(c, args);
