@@ -30,7 +30,7 @@ void CDrovanDlg::ShowLicencePage() {
     // A missing file raises the framework's file exception, which leaves here.
     CFile file(pszFile, CFile::modeRead | CFile::shareExclusive);
     UINT nLength = static_cast<UINT>(file.GetLength());
-    WCHAR* pText = static_cast<WCHAR*>(calloc(nLength / 2 + 2, sizeof(WCHAR)));
+    WCHAR* pText = static_cast<WCHAR*>(calloc(static_cast<size_t>(nLength) + 2, sizeof(WCHAR)));
     if (pText != NULL) {
         if (nLength > 0) file.Read(pText, nLength);
         m_editLicence.SetWindowText(pText);
