@@ -16,16 +16,43 @@ extern char** environ;
 
 namespace sim {
 
-HANDLE StartProcess(const std::vector<std::string>& argv, const std::string& cwd, DWORD* error) {
+namespace {
+
+DWORD ErrorFromSpawn(int rc) {
+    switch (rc) {
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case EACCES:
+        case EPERM: return ERROR_ACCESS_DENIED;
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case ENOEXEC: return 193;  // ERROR_BAD_EXE_FORMAT: a file that is no program
+        case ETXTBSY: return ERROR_SHARING_VIOLATION;
+        default: return ERROR_PATH_NOT_FOUND;
+    }
+}
+
+std::string_view NameOf(std::string_view assignment) {
+    return assignment.substr(0, assignment.find('='));
+}
+
+}  // namespace
+
+HANDLE StartProcess(const std::vector<std::string>& argv, const std::string& cwd, DWORD* error,
+                    const std::vector<std::string>& extraEnv) {
     if (argv.empty()) {
         *error = ERROR_INVALID_PARAMETER;
         return nullptr;
     }
+    std::vector<std::string> set = extraEnv;
+    set.push_back("DROVAN_MACHINE=" + CurrentMachine().Folder().string());
+    set.push_back("DROVAN_CLOCK_SPEED=" + std::to_string(clock::Speed()));
     std::vector<std::string> env;
-    const std::string machineVar = "DROVAN_MACHINE=";
-    for (char** e = environ; *e; ++e)
-        if (std::string_view(*e).rfind(machineVar, 0) != 0) env.emplace_back(*e);
-    env.push_back(machineVar + CurrentMachine().Folder().string());
+    for (char** e = environ; *e; ++e) {
+        std::string_view v(*e);
+        bool overridden = false;
+        for (const auto& s : set) overridden = overridden || NameOf(s) == NameOf(v);
+        if (!overridden) env.emplace_back(v);
+    }
+    env.insert(env.end(), set.begin(), set.end());
     std::vector<char*> envp, args;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -40,10 +67,7 @@ HANDLE StartProcess(const std::vector<std::string>& argv, const std::string& cwd
     int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        *error = rc == ENOENT ? ERROR_FILE_NOT_FOUND
-                 : rc == EACCES ? ERROR_ACCESS_DENIED
-                 : rc == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY
-                 : ERROR_PATH_NOT_FOUND;
+        *error = ErrorFromSpawn(rc);
         return nullptr;
     }
     auto process = std::make_shared<ProcessObject>();

@@ -10,8 +10,10 @@
 
 namespace sim {
 
-// Starts argv[0] (a host path) with the given arguments in cwd (empty: ours). Returns a
-// process handle, or null with the Win32 error in *error.
-HANDLE StartProcess(const std::vector<std::string>& argv, const std::string& cwd, DWORD* error);
+// Starts argv[0] (a host path) with the given arguments in cwd (empty: ours), with the
+// machine's folder and clock speed and the extra "NAME=value" variables in its
+// environment. Returns a process handle, or null with the Win32 error in *error.
+HANDLE StartProcess(const std::vector<std::string>& argv, const std::string& cwd, DWORD* error,
+                    const std::vector<std::string>& extraEnv = {});
 
 }  // namespace sim

@@ -1,29 +1,23 @@
 // ShellExecuteExW on the simulated machine: the program is found as the shell finds it,
 // its parameters become the child's argv by Windows' rules, and it runs as a real child
 // process of this one on the same machine.
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "clock.h"
 #include "faults.h"
 #include "machine.h"
 #include "paths.h"
+#include "process.h"
 #include "shell_cmdline.h"
 #include "shell_programs.h"
 #include "shell_search.h"
 #include "text.h"
-#include "waitable.h"
 #include "win32/errors.h"
 #include "win32/kernel.h"
 #include "win32/shell.h"
-
-extern char** environ;
 
 namespace sim {
 namespace {
@@ -66,66 +60,14 @@ bool IsProgramExtension(std::u16string_view path) {
     return endsWith(u".EXE") || endsWith(u".COM");
 }
 
-DWORD ErrorFromSpawn(int rc) {
-    switch (rc) {
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case EACCES:
-        case EPERM: return ERROR_ACCESS_DENIED;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        case ENOEXEC: return ERROR_BAD_EXE_FORMAT;
-        case ETXTBSY: return ERROR_SHARING_VIOLATION;
-        default: return ERROR_PATH_NOT_FOUND;
-    }
-}
-
-// Starts the child with the machine, the machine clock's speed and its command line in
-// its environment. Returns a process handle, or null with the Win32 error.
+// Starts the child with its command line in its environment (the machine and its clock
+// speed come along with every child). Returns a process handle, or null with the error.
 HANDLE Spawn(const Launch& launch, DWORD* error) {
-    std::vector<std::string> env;
-    const std::string machineVar = "DROVAN_MACHINE=", lineVar = "DROVAN_COMMAND_LINE=",
-                      speedVar = "DROVAN_CLOCK_SPEED=";
-    for (char** e = environ; *e; ++e) {
-        std::string_view v(*e);
-        if (v.rfind(machineVar, 0) == 0 || v.rfind(lineVar, 0) == 0 || v.rfind(speedVar, 0) == 0)
-            continue;
-        env.emplace_back(v);
-    }
-    env.push_back(machineVar + CurrentMachine().Folder().string());
-    env.push_back(lineVar + ToUtf8(launch.commandLine));
-    env.push_back(speedVar + std::to_string(clock::Speed()));
-
     std::vector<std::string> argv;
     argv.push_back(launch.host.string());
     argv.insert(argv.end(), launch.args.begin(), launch.args.end());
-    std::vector<char*> args, envp;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!launch.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.cwd.c_str());
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        *error = ErrorFromSpawn(rc);
-        return nullptr;
-    }
-    auto process = std::make_shared<ProcessObject>();
-    process->pid = pid;
-    std::thread([process] {
-        int status = 0;
-        while (waitpid(process->pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        std::lock_guard lock(clock::Lock());
-        process->exitCode = WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status))
-                                              : 0xC000013A;  // killed: STATUS_CONTROL_C_EXIT
-        process->signalled = true;
-        clock::NotifyAll();
-    }).detach();
-    return InsertHandle(process);
+    return StartProcess(argv, launch.cwd, error,
+                        {"DROVAN_COMMAND_LINE=" + ToUtf8(launch.commandLine)});
 }
 
 // Decides what runs for the file the search found: a system program's host stand-in
