@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <windowsx.h>
 #include <commctrl.h>
 #include <io.h>
 #include <direct.h>
@@ -17,6 +18,23 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+// windowsx.h's message crackers shadow member functions of the dialog framework's classes
+// (CWnd::SubclassWindow and friends); the framework wants only GET_X_LPARAM and
+// GET_Y_LPARAM from it.
+#undef SubclassWindow
+#undef GetFirstChild
+#undef GetNextSibling
+#undef GetWindowID
+
+// The resource compiler's "no ID" for labels, and the message that stands for every
+// WM_CTLCOLORxxx in a message map: neither is in the SDK headers.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+#ifndef WM_CTLCOLOR
+#define WM_CTLCOLOR 0x0019
+#endif
 #else
 #include "win32/types.h"
 #include "win32/errors.h"

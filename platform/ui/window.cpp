@@ -479,7 +479,7 @@ LRESULT DefaultProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
             Changed(w, Change::Text);
             return 0;
         case EM_GETLINECOUNT:
-            return 1 + std::count(w.text.begin(), w.text.end(), u'\n');
+            return 1 + std::count(w.text.begin(), w.text.end(), WCHAR('\n'));
         default: return 0;
         }
     }
@@ -591,7 +591,7 @@ RECT ToPixels(const Window& dialog, const RECT& r) {
 Text AddressText(const Window& ip) {
     Text out;
     for (size_t i = 0; i < ip.address.size(); ++i) {
-        if (i) out += u'.';
+        if (i) out += WCHAR('.');
         if (ip.address[i] >= 0) {
             char buf[16];
             std::snprintf(buf, sizeof buf, "%d", ip.address[i]);
@@ -626,7 +626,7 @@ int ShowMessageBox(HWND owner, LPCWSTR textIn, LPCWSTR caption, UINT type) {
     Window* w = owner ? FromHandle(owner) : nullptr;
     if (w && w->kind != WindowKind::Dialog) w = w->parent;
     Text t = textIn ? Text(textIn) : Text();
-    Text c = caption ? Text(caption) : Text(u"Error");
+    Text c = caption ? Text(caption) : Text(TEXT("Error"));
     if (!HasBackend()) {
         std::fprintf(stderr, "message box without a dialog backend: %s\n", text::ToUtf8(t).c_str());
         return MessageBoxDefault(type);
