@@ -1,12 +1,25 @@
-// The closing picture dialog shown after a successful installation.
-//
-// Stand-in until the picture dialog is built: it shows nothing and closes at once.
+// The closing picture dialog shown after a successful installation: a borderless pop-up
+// whose whole face is one picture, with two painted buttons that act on a click.
 #pragma once
 
 #include "platform/ui/afx.h"
 #include "platform/win32.h"
+#include "res/resource.h"
 
-class CUserOptionDlg {
+class CUserOptionDlg : public CDialog {
+    DECLARE_DYNAMIC(CUserOptionDlg)
+
 public:
-    INT_PTR DoModal() { return IDOK; }
+    explicit CUserOptionDlg(CWnd* pParent = NULL);
+
+    enum { IDD = IDD_USEROPTION_DIALOG };
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    afx_msg void OnLButtonUp(UINT nFlags, CPoint point);
+    afx_msg void OnPaint();
+    DECLARE_MESSAGE_MAP()
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the program's own pictures: the application icon (ID 128, 16x16 and 32x32) and
-the side banner (bitmap 141, 180 x 299). Run from res/art to regenerate the files beside
-this script; the results are committed so that a build needs no Python."""
+"""Draws the program's own pictures: the application icon (ID 128, 16x16 and 32x32), the
+side banner (bitmap 141, 180 x 299) and the closing picture (bitmap 154, 1054 x 679). Run
+from res/art to regenerate the files beside this script; the results are committed so that
+a build needs no Python."""
 import struct
 
 
@@ -83,8 +84,146 @@ def banner(x, y):
     return (r, g, b)
 
 
+# A 5 x 7 pixel font, enough for the closing picture's words: each glyph is seven rows
+# of five bits, the leftmost pixel in the highest bit.
+FONT = {
+    " ": (0, 0, 0, 0, 0, 0, 0),
+    "A": (0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11),
+    "B": (0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E),
+    "C": (0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E),
+    "D": (0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E),
+    "E": (0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F),
+    "H": (0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11),
+    "I": (0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E),
+    "L": (0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F),
+    "M": (0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11),
+    "N": (0x11, 0x19, 0x15, 0x13, 0x11, 0x11, 0x11),
+    "O": (0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E),
+    "P": (0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10),
+    "R": (0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11),
+    "S": (0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E),
+    "T": (0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04),
+    "U": (0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E),
+    "V": (0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04),
+    "W": (0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A),
+    "Y": (0x11, 0x11, 0x0A, 0x04, 0x04, 0x04, 0x04),
+}
+
+
+class Canvas:
+    """A top-down RGB picture with the few shapes the closing picture is made of."""
+
+    def __init__(self, width, height, background):
+        self.width, self.height = width, height
+        self.rows = [bytearray(width * 3) for _ in range(height)]
+        for y in range(height):
+            row = self.rows[y]
+            for x in range(width):
+                row[x * 3:x * 3 + 3] = bytes(background(x, y))
+
+    def put(self, x, y, rgb):
+        if 0 <= x < self.width and 0 <= y < self.height:
+            self.rows[y][x * 3:x * 3 + 3] = bytes(rgb)
+
+    def rect(self, left, top, right, bottom, rgb, radius=0):
+        """Fills left <= x < right, top <= y < bottom, with corners rounded by radius."""
+        for y in range(top, bottom):
+            for x in range(left, right):
+                cx = min(max(x, left + radius), right - 1 - radius)
+                cy = min(max(y, top + radius), bottom - 1 - radius)
+                if (x - cx) ** 2 + (y - cy) ** 2 <= radius * radius:
+                    self.put(x, y, rgb)
+
+    def disc(self, cx, cy, r, rgb):
+        for y in range(cy - r, cy + r + 1):
+            for x in range(cx - r, cx + r + 1):
+                if (x - cx) ** 2 + (y - cy) ** 2 <= r * r:
+                    self.put(x, y, rgb)
+
+    def line(self, x0, y0, x1, y1, width, rgb):
+        """A thick straight stroke with round ends."""
+        steps = max(abs(x1 - x0), abs(y1 - y0), 1)
+        for i in range(steps + 1):
+            self.disc(round(x0 + (x1 - x0) * i / steps), round(y0 + (y1 - y0) * i / steps),
+                      width // 2, rgb)
+
+    def text(self, x, y, words, scale, rgb):
+        for ch in words:
+            for row, bits in enumerate(FONT[ch]):
+                for col in range(5):
+                    if bits & (0x10 >> col):
+                        self.rect(x + col * scale, y + row * scale,
+                                  x + (col + 1) * scale, y + (row + 1) * scale, rgb)
+            x += 6 * scale
+
+    @staticmethod
+    def text_width(words, scale):
+        return (6 * len(words) - 1) * scale
+
+    def bmp(self):
+        return bmp24(self.width, self.height, lambda x, y: tuple(self.rows[y][x * 3:x * 3 + 3]))
+
+
+# The closing picture's two buttons, in the dialog's client pixels. The dialog treats the
+# inside of these rectangles (bounds exclusive) as the buttons, so each painted button
+# covers its rectangle exactly.
+WEB_BUTTON = (43, 414, 295, 484)
+CLOSE_BUTTON = (994, 16, 1038, 59)
+
+
+def closing_picture():
+    """The closing dialog's whole face: the installation is done, a receipt printer with
+    its receipt, a button to the maker's web site and a close button."""
+    width, height = 1054, 679
+
+    def background(x, y):
+        t = y / (height - 1)
+        glow = max(0.0, 1.0 - ((x - 760) ** 2 + (y - 330) ** 2) / 380.0 ** 2)
+        return (int(18 + 14 * t + 30 * glow), int(44 + 80 * t + 40 * glow), int(110 + 50 * t + 30 * glow))
+
+    c = Canvas(width, height, background)
+    white, ink, accent = (248, 248, 240), (40, 60, 90), (60, 200, 90)
+
+    # The heading and its line.
+    c.text(60, 90, "PRINTER READY", 7, white)
+    c.text(62, 170, "THE DRIVER IS INSTALLED", 4, (200, 225, 240))
+    c.rect(60, 215, 600, 219, accent)
+
+    # A large tick in a disc.
+    c.disc(180, 330, 52, accent)
+    c.line(152, 332, 173, 354, 14, white)
+    c.line(173, 354, 212, 308, 14, white)
+
+    # The printer with a receipt coming out of it.
+    c.rect(650, 120, 870, 420, white)                      # the receipt
+    for y in range(150, 400, 28):
+        c.rect(675, y, 845, y + 8, ink)                    # printed lines
+    c.rect(560, 380, 960, 600, (50, 90, 170), radius=24)   # the body
+    c.rect(600, 392, 920, 410, (20, 25, 35), radius=6)     # the paper slot
+    c.rect(590, 560, 930, 572, (35, 65, 130), radius=4)    # the front edge
+    c.disc(900, 530, 10, accent)                           # the power light
+
+    # The web site button.
+    left, top, right, bottom = WEB_BUTTON
+    c.rect(left, top, right, bottom, (245, 170, 40), radius=14)
+    c.rect(left + 4, top + 4, right - 4, bottom - 4, (255, 196, 70), radius=11)
+    label = "VISIT WEBSITE"
+    scale = 3
+    c.text((left + right - Canvas.text_width(label, scale)) // 2, (top + bottom - 7 * scale) // 2,
+           label, scale, (60, 35, 10))
+
+    # The close button: a cross in a rounded square.
+    left, top, right, bottom = CLOSE_BUTTON
+    c.rect(left, top, right, bottom, (200, 60, 60), radius=8)
+    c.line(left + 13, top + 13, right - 14, bottom - 14, 5, white)
+    c.line(right - 14, top + 13, left + 13, bottom - 14, 5, white)
+    return c.bmp()
+
+
 if __name__ == "__main__":
     with open("icon128.ico", "wb") as f:
         f.write(ico([16, 32]))
     with open("bitmap141.bmp", "wb") as f:
         f.write(bmp24(180, 299, banner))
+    with open("bitmap154.bmp", "wb") as f:
+        f.write(closing_picture())

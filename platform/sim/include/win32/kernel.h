@@ -170,3 +170,6 @@ int _waccess(const WCHAR* path, int mode);
 FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 errno_t _wfopen_s(FILE** file, const WCHAR* path, const WCHAR* mode);
 errno_t fopen_s(FILE** file, const char* path, const char* mode);
+// The command interpreter ("cmd.exe /c COMMAND"): on the simulated machine the command
+// line is recorded in the machine's event log (source "CRT") and never run.
+int _wsystem(const WCHAR* command);

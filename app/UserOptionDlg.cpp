@@ -1,0 +1,71 @@
+#include "app/UserOptionDlg.h"
+
+namespace {
+
+// The maker's web page, opened from the picture's web button.
+const WCHAR kszVendorWebPage[] = TEXT("https://www.drovan.example/");
+
+// The painted buttons, in client pixels of the picture at its own size; a point must lie
+// strictly inside (all four bounds exclusive).
+const RECT krcWebPageArea = {43, 414, 295, 484};
+const RECT krcCloseArea = {994, 16, 1038, 59};
+
+bool IsInside(const RECT& rcArea, CPoint point) {
+    return point.x > rcArea.left && point.x < rcArea.right && point.y > rcArea.top &&
+           point.y < rcArea.bottom;
+}
+
+}  // namespace
+
+IMPLEMENT_DYNAMIC(CUserOptionDlg, CDialog)
+
+CUserOptionDlg::CUserOptionDlg(CWnd* pParent) : CDialog(IDD_USEROPTION_DIALOG, pParent) {}
+
+void CUserOptionDlg::DoDataExchange(CDataExchange* pDX) { CDialog::DoDataExchange(pDX); }
+
+BEGIN_MESSAGE_MAP(CUserOptionDlg, CDialog)
+    ON_WM_CTLCOLOR()
+    ON_WM_LBUTTONUP()
+    ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+BOOL CUserOptionDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    return TRUE;
+}
+
+HBRUSH CUserOptionDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+    return CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+}
+
+// The picture is the whole face of the dialog: it is stretched over the client area on
+// every paint, so a repaint of any part redraws all of it.
+void CUserOptionDlg::OnPaint() {
+    CPaintDC dc(this);
+    CBitmap bmpPicture;
+    if (!bmpPicture.LoadBitmap(IDB_CLOSING_PICTURE)) return;
+    BITMAP bm;
+    bmpPicture.GetBitmap(&bm);
+    CDC dcMemory;
+    dcMemory.CreateCompatibleDC(&dc);
+    CBitmap* pOldBitmap = dcMemory.SelectObject(&bmpPicture);
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    dc.StretchBlt(0, 0, rcClient.Width(), rcClient.Height(), &dcMemory, 0, 0, bm.bmWidth, bm.bmHeight,
+                  SRCCOPY);
+    dcMemory.SelectObject(pOldBitmap);
+}
+
+void CUserOptionDlg::OnLButtonUp(UINT nFlags, CPoint point) {
+    if (IsInside(krcWebPageArea, point)) {
+        // The command interpreter's "start" returns at once and leaves the browser
+        // running; whether it could be started is not the dialog's concern, it closes
+        // either way.
+        CString strCommand = TEXT("start explorer ");
+        strCommand += kszVendorWebPage;
+        _wsystem(strCommand);
+        SendMessage(WM_CLOSE);
+    }
+    if (IsInside(krcCloseArea, point)) SendMessage(WM_CLOSE);
+    CDialog::OnLButtonUp(nFlags, point);
+}
