@@ -1,21 +1,35 @@
-// drovan-replay [--machine DIR] SCRIPT
+// drovan-replay [--machine DIR] [--log] SCRIPT
 //
 // Runs the program linked with this tool (its application object, started exactly as the
 // program starts) on the headless dialog backend, plays SCRIPT ("-" for standard input)
 // as its user, and writes the transcript to standard output. Exit code: the program's,
 // or 2 for a script error (reported on standard error with the script's line number).
+//
+// --log (or DROVAN_REPLAY_LOG=1), for tests only: every line the program hands to its
+// diagnostic log becomes a transcript line `log "…"`, in the order the lines were handed
+// over, from the static objects' construction on. Off unless asked for, as the product's
+// log sink is.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/sim/clock.h"
 #include "platform/ui/afx.h"
 #include "platform/ui/headless/script.h"
+
+// The program's log, seen through its test observer. The replayed program supplies the
+// observer's setter (engine/Log.h: CLogFile::SetTestObserver); it is referenced weakly so
+// that the tool still links with a program that has no log.
+using LogObserver = void (*)(const BYTE* pData, DWORD nBytes);
+extern void SetLogObserver(LogObserver observer)
+    __asm__("_ZN8CLogFile15SetTestObserverEPFvPKhjE") __attribute__((weak));
 
 namespace {
 
@@ -25,6 +39,7 @@ struct Arguments {
     std::string machine;
     std::string script;
     std::string error;
+    bool log = false;
 };
 
 Arguments Parse(int argc, char** argv) {
@@ -39,6 +54,8 @@ Arguments Parse(int argc, char** argv) {
             a.machine = argv[++i];
         } else if (arg.rfind("--machine=", 0) == 0) {
             a.machine = arg.substr(10);
+        } else if (arg == "--log") {
+            a.log = true;
         } else if (arg == "-h" || arg == "--help") {
             a.error = "help";
             return a;
@@ -53,7 +70,42 @@ Arguments Parse(int argc, char** argv) {
         }
     }
     if (a.error.empty() && a.script.empty()) a.error = "no script";
+    if (const char* env = std::getenv("DROVAN_REPLAY_LOG"); env && std::strcmp(env, "1") == 0)
+        a.log = true;
     return a;
+}
+
+// Lines handed over before the transcript exists (the static objects' construction) wait
+// here; afterwards they go straight into the transcript, among its other lines.
+std::mutex g_logMutex;
+std::vector<std::string> g_earlyLogLines;
+drovan::ui::headless::Transcript* g_logTranscript = nullptr;
+
+void ObserveLogLine(const BYTE* pData, DWORD nBytes) {
+    // The line is in the machine's ANSI code page, zero-filled up to its byte count.
+    DWORD nText = 0;
+    while (nText < nBytes && pData[nText] != 0) ++nText;
+    std::basic_string<WCHAR> wide;
+    if (nText > 0) {
+        const LPCSTR psz = reinterpret_cast<LPCSTR>(pData);
+        int n = MultiByteToWideChar(CP_ACP, 0, psz, static_cast<int>(nText), nullptr, 0);
+        if (n > 0) {
+            wide.resize(static_cast<size_t>(n));
+            MultiByteToWideChar(CP_ACP, 0, psz, static_cast<int>(nText), wide.data(), n);
+        }
+    }
+    std::string line = "log " + drovan::ui::headless::Transcript::Quote(wide);
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    if (g_logTranscript) g_logTranscript->Line(line);
+    else g_earlyLogLines.push_back(std::move(line));
+}
+
+// From now on log lines go into the transcript, after those of the start.
+void AttachLogTranscript(drovan::ui::headless::Transcript& t) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    for (const auto& line : g_earlyLogLines) t.Line(line);
+    g_earlyLogLines.clear();
+    g_logTranscript = &t;
 }
 
 // The machine folder must be chosen before the program's static objects touch the
@@ -61,6 +113,8 @@ Arguments Parse(int argc, char** argv) {
 __attribute__((constructor(101))) void ChooseMachineEarly(int argc, char** argv, char**) {
     Arguments a = Parse(argc, argv);
     if (!a.machine.empty()) ::setenv("DROVAN_MACHINE", a.machine.c_str(), 1);
+    // Observed from the first static object on, which already writes a line.
+    if (a.error.empty() && a.log && SetLogObserver) SetLogObserver(ObserveLogLine);
 }
 
 [[noreturn]] void Finish(drovan::ui::headless::Transcript& t, int code) {
@@ -78,8 +132,12 @@ int main(int argc, char** argv) {
     Arguments args = Parse(argc, argv);
     if (!args.error.empty()) {
         if (args.error != "help") std::fprintf(stderr, "drovan-replay: %s\n", args.error.c_str());
-        std::fprintf(stderr, "usage: drovan-replay [--machine DIR] SCRIPT   (SCRIPT '-' reads standard input)\n");
+        std::fprintf(stderr, "usage: drovan-replay [--machine DIR] [--log] SCRIPT   (SCRIPT '-' reads standard input)\n");
         return args.error == "help" ? 0 : kScriptErrorExit;
+    }
+    if (args.log && !SetLogObserver) {
+        std::fprintf(stderr, "drovan-replay: --log: this program has no diagnostic log\n");
+        return kScriptErrorExit;
     }
 
     std::stringstream text;
@@ -106,6 +164,7 @@ int main(int argc, char** argv) {
         Finish(transcript, kScriptErrorExit);
     }
     const auto commands = std::get<std::vector<drovan::ui::headless::Command>>(parsed);
+    if (args.log) AttachLogTranscript(transcript);
 
     sim::clock::Drive();
     drovan::ui::headless::HeadlessBackend backend(transcript);
