@@ -3,12 +3,26 @@
 #include <unordered_map>
 
 #include "platform/ui/afxwin.h"
+#include "platform/ui/window.h"
+#ifdef _WIN32
+#include "platform/ui/win32/win32_backend.h"
+#endif
 
 namespace {
 std::mutex g_tempMutex;
 std::unordered_map<HDC, std::unique_ptr<CDC>> g_tempDCs;
 std::unordered_map<HBITMAP, std::unique_ptr<CBitmap>> g_tempBitmaps;
 }  // namespace
+
+HWND drovan::ui::DrawingWindow(HWND h) {
+#ifdef _WIN32
+    return win32::NativeWindow(h);
+#else
+    return h;
+#endif
+}
+
+using drovan::ui::DrawingWindow;
 
 BOOL CGdiObject::DeleteObject() {
     if (!m_hObject) return FALSE;
@@ -80,13 +94,13 @@ COLORREF CDC::SetTextColor(COLORREF c) { return ::SetTextColor(m_hDC, c); }
 COLORREF CDC::SetBkColor(COLORREF c) { return ::SetBkColor(m_hDC, c); }
 int CDC::SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
 
-CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { Attach(::BeginPaint(m_hWnd, &m_ps)); }
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { Attach(::BeginPaint(DrawingWindow(m_hWnd), &m_ps)); }
 
 CPaintDC::~CPaintDC() {
-    ::EndPaint(m_hWnd, &m_ps);
+    ::EndPaint(DrawingWindow(m_hWnd), &m_ps);
     Detach();
 }
 
-CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) { Attach(::GetDC(m_hWnd)); }
+CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) { Attach(::GetDC(DrawingWindow(m_hWnd))); }
 
-CClientDC::~CClientDC() { ::ReleaseDC(m_hWnd, Detach()); }
+CClientDC::~CClientDC() { ::ReleaseDC(DrawingWindow(m_hWnd), Detach()); }

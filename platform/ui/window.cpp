@@ -407,8 +407,8 @@ std::unique_ptr<Window> BuildDialog(const res::DialogTemplate& t, HWND owner) {
         c->text = ct.text ? ct.text : Text();
         if (c->kind == WindowKind::Static && ct.image) {
             DWORD type = ct.style & SS_TYPEMASK;
-            if (type == SS_BITMAP) c->image = LoadBitmapW(nullptr, MAKEINTRESOURCEW(ct.image));
-            else if (type == SS_ICON) c->image = LoadIconW(nullptr, MAKEINTRESOURCEW(ct.image));
+            if (type == SS_BITMAP) c->image = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ct.image));
+            else if (type == SS_ICON) c->image = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ct.image));
         }
         if (c->kind == WindowKind::IpAddress) ParseAddress(c->text, c->address);
         Register(c.get());

@@ -101,6 +101,10 @@ bool UserKeyEnter(Window& dialog);  // false when the default button is disabled
 // The close box (or Alt+F4): WM_SYSCOMMAND SC_CLOSE.
 void UserClose(Window& dialog);
 
+// The window GDI draws on for a framework handle: on Windows its native peer, on the
+// simulated machine the handle itself.
+HWND DrawingWindow(HWND h);
+
 // Notifies the backend that a window's state changed.
 void Changed(Window& w, Change what);
 

@@ -363,9 +363,9 @@ void CWnd::UpdateWindow() {
     if (w && w->kind == WindowKind::Dialog && w->needsPaint) SendMessage(WM_PAINT);
 }
 
-CDC* CWnd::GetDC() { return CDC::FromHandle(::GetDC(m_hWnd)); }
+CDC* CWnd::GetDC() { return CDC::FromHandle(::GetDC(drovan::ui::DrawingWindow(m_hWnd))); }
 
-int CWnd::ReleaseDC(CDC* pDC) { return pDC ? ::ReleaseDC(m_hWnd, pDC->m_hDC) : 0; }
+int CWnd::ReleaseDC(CDC* pDC) { return pDC ? ::ReleaseDC(drovan::ui::DrawingWindow(m_hWnd), pDC->m_hDC) : 0; }
 
 int CWnd::MessageBox(LPCWSTR lpszText, LPCWSTR lpszCaption, UINT nType) {
     return drovan::ui::ShowMessageBox(m_hWnd, lpszText, lpszCaption ? lpszCaption : AfxGetAppName(), nType);
@@ -480,6 +480,8 @@ CMenu* CMenu::FromHandle(HMENU hMenu) {
 }
 
 UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable) {
+    // A dialog's window menu is the framework's, in every home.
+    if (Window* d = drovan::ui::WindowOfMenu(m_hMenu)) return drovan::ui::EnableMenuItemModel(*d, nIDEnableItem, nEnable);
     return static_cast<UINT>(::EnableMenuItem(m_hMenu, nIDEnableItem, nEnable));
 }
 

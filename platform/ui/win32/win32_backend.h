@@ -1,0 +1,77 @@
+// The Win32 backend: real dialogs built in memory from the same templates (DLGTEMPLATEEX),
+// the common controls 6 progress bar and IP address control, native modal loops, message
+// boxes and timers.
+//
+// The framework's model stays the state: a native window is only its peer (Window::peer
+// holds the HWND). Native input goes back through the User* functions of window.h, so the
+// shared control behaviour (radio groups, sorted lists, the default button, Escape) runs
+// exactly as in every other home, and each model change is mirrored onto the peer by Update.
+// Painting goes straight to the native window: CPaintDC and friends reach the peer's HWND
+// (NativeWindow below), so a dialog's OnPaint draws with real GDI.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "platform/ui/backend.h"
+
+namespace drovan::ui::win32 {
+
+class Win32Backend : public Backend {
+public:
+    Win32Backend();
+    ~Win32Backend() override;
+
+    void Create(Window& dialog) override;
+    void Destroy(Window& dialog) override;
+    void Update(Window& w, Change what) override;
+    void RunModalLoop(Window& dialog) override;
+    void EndModal(Window& dialog) override;
+    void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) override;
+    LRESULT SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void SetTimer(Window& w, UINT_PTR id, UINT elapseMs) override;
+    bool KillTimer(Window& w, UINT_PTR id) override;
+    int MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) override;
+    void SetWaitCursor(bool on) override;
+    void Beep() override;
+    POINT BaseUnits(const res::DialogTemplate& t) override;
+    void Invalidate(Window& w) override;
+    void Present(Window&, const PaintList&) override {}
+
+    // The model window of a native one (nullptr when it is not ours).
+    Window* ModelOf(HWND native);
+
+private:
+    struct Item {
+        HWND hwnd = nullptr;  // the model's handle
+        UINT msg = 0;
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        LRESULT* result = nullptr;
+        bool* done = nullptr;
+    };
+
+    static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnNative(Window& dialog, HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnNativeCommand(Window& dialog, WPARAM wParam, LPARAM lParam);
+    bool OnKey(Window& dialog, const MSG& msg);
+    void MirrorAll(Window& w);
+    void Wake();
+    void DrainQueue();
+
+    std::mutex m_mutex;
+    std::condition_variable m_doneChanged;
+    std::deque<Item> m_queue;
+    DWORD m_guiThread = 0;
+    std::map<HWND, Window*> m_byNative;  // GUI thread only
+    int m_mirroring = 0;                 // notifications caused by our own updates are not input
+    bool m_waitCursor = false;
+};
+
+// The native window of a model handle, or the handle itself when it has no peer.
+HWND NativeWindow(HWND modelHandle);
+
+}  // namespace drovan::ui::win32
