@@ -1,0 +1,477 @@
+#include "platform/ui/qt/qt_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include "platform/ui/qt/qt_backend.h"
+#include "platform/ui/qt/qt_controls.h"
+#include "platform/ui/qt/qt_fonts.h"
+#include "platform/ui/qt/qt_resources.h"
+
+namespace drovan::ui::qt {
+
+QString ToQString(const Text& t) { return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size())); }
+
+Text FromQString(const QString& s) {
+    return Text(reinterpret_cast<const WCHAR*>(s.utf16()), static_cast<size_t>(s.size()));
+}
+
+namespace {
+
+unsigned g_serial = 0;
+
+QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+
+// A static text's '&' marks a mnemonic unless SS_NOPREFIX: shown without it, "&&" as '&'.
+QString StaticText(const Text& t, DWORD style) {
+    QString s = ToQString(t);
+    if (style & SS_NOPREFIX) return s;
+    QString out;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == QLatin1Char('&') && i + 1 < s.size()) ++i;
+        else if (s[i] == QLatin1Char('&')) continue;
+        out += s[i];
+    }
+    return out;
+}
+
+// An edit control shows CR LF as a line break; Qt's editor wants LF.
+QString EditText(const Text& t) { return ToQString(t).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+Text EditTextBack(const QString& s) {
+    QString t = s;
+    return FromQString(t.replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+}
+
+bool IsCheckBox(DWORD type) {
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
+}
+bool IsRadio(DWORD type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON; }
+
+}  // namespace
+
+QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
+    : QDialog(owner), m_backend(backend), m_hwnd(s.hwnd), m_id(s.id), m_serial(++g_serial), m_style(s.style),
+      m_baseUnits(s.baseUnits), m_topmost(s.topmost), m_closeGrayed(s.closeGrayed) {
+    setObjectName(QStringLiteral("dialog%1").arg(s.id));
+    setFont(DialogFont(s.fontFace, s.fontFace.empty() ? 9 : s.fontPoints));
+    setWindowTitle(ToQString(s.text));
+    setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFixedSize(s.px.right - s.px.left, s.px.bottom - s.px.top);
+    setSizeGripEnabled(false);
+    if (s.iconId) setWindowIcon(IconOf(s.iconId));
+    ApplyWindowFlags();
+    for (const ControlSnapshot& c : s.controls) {
+        Peer peer;
+        peer.hwnd = c.hwnd;
+        peer.id = c.id;
+        peer.kind = c.kind;
+        peer.style = c.style;
+        peer.px = c.px;
+        peer.widget = Build(c);
+        peer.widget->setProperty("drovanId", c.id);
+        m_order.push_back(c.hwnd);
+        auto& stored = m_peers[c.hwnd] = peer;
+        Apply(stored, c);
+    }
+    // Windows stacks a dialog's controls in tab order, the first on top, and tabs through
+    // them in that order.
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) m_peers[*it].widget->raise();
+    for (size_t i = 1; i < m_order.size(); ++i)
+        QWidget::setTabOrder(m_peers[m_order[i - 1]].widget, m_peers[m_order[i]].widget);
+    Place(s, owner);
+    if (s.style & WS_VISIBLE) show();
+}
+
+void QtDialog::Place(const DialogSnapshot& s, QWidget* owner) {
+    QPoint at(s.px.left, s.px.top);
+    if (s.style & DS_CENTER) {
+        QRect area = owner ? owner->geometry() : QGuiApplication::primaryScreen()->availableGeometry();
+        at = area.center() - QPoint(width() / 2, height() / 2);
+    } else if (owner) {
+        // A dialog's position counts from its owner's client area.
+        at += owner->mapToGlobal(QPoint(0, 0));
+    }
+    move(at);
+}
+
+void QtDialog::ApplyWindowFlags() {
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (m_style & WS_SYSMENU) {
+        flags |= Qt::WindowSystemMenuHint;
+        // A greyed Close item greys the close box too.
+        if (!m_closeGrayed) flags |= Qt::WindowCloseButtonHint;
+    }
+    if (m_style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+    if (m_topmost) flags |= Qt::WindowStaysOnTopHint;
+    if (flags == windowFlags()) return;
+    bool shown = isVisible();
+    setWindowFlags(flags);
+    if (shown) show();  // Qt hides a window whose flags change
+}
+
+QWidget* QtDialog::Build(const ControlSnapshot& c) {
+    HWND h = c.hwnd;
+    QRect geometry = ToQRect(c.px);
+    QWidget* w = nullptr;
+    switch (c.kind) {
+    case WindowKind::Button: {
+        DWORD type = c.style & BS_TYPEMASK;
+        if (type == BS_GROUPBOX) {
+            w = new GroupFrame(this);
+        } else if (IsCheckBox(type)) {
+            auto* b = new ModelCheckBox(this);
+            b->setTristate(type == BS_3STATE || type == BS_AUTO3STATE);
+            connect(b, &QAbstractButton::clicked, this, [this, h] { Clicked(h); });
+            w = b;
+        } else if (IsRadio(type)) {
+            auto* b = new ModelRadioButton(this);
+            connect(b, &QAbstractButton::clicked, this, [this, h] { Clicked(h); });
+            w = b;
+        } else {
+            auto* b = new QPushButton(this);
+            b->setAutoDefault(false);
+            connect(b, &QAbstractButton::clicked, this, [this, h] { Clicked(h); });
+            w = b;
+        }
+        break;
+    }
+    case WindowKind::Edit:
+        if (c.style & ES_MULTILINE) {
+            auto* e = new QPlainTextEdit(this);
+            e->setVerticalScrollBarPolicy((c.style & WS_VSCROLL) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            e->setHorizontalScrollBarPolicy((c.style & WS_HSCROLL) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            // A horizontal scroll bar or ES_AUTOHSCROLL: lines run on instead of wrapping.
+            e->setLineWrapMode((c.style & (WS_HSCROLL | ES_AUTOHSCROLL)) ? QPlainTextEdit::NoWrap
+                                                                        : QPlainTextEdit::WidgetWidth);
+            e->setFrameStyle((c.style & WS_BORDER) || (c.exStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel | QFrame::Sunken
+                                                                                    : QFrame::NoFrame);
+            e->document()->setDocumentMargin(1);
+            connect(e, &QPlainTextEdit::textChanged, this, [this, h, e] {
+                if (e->property("drovanApplying").toBool()) return;
+                if (Peer* p = PeerOf(h)) Typed(*p, EditTextBack(e->toPlainText()));
+            });
+            w = e;
+        } else {
+            auto* e = new QLineEdit(this);
+            e->setFrame((c.style & WS_BORDER) || (c.exStyle & WS_EX_CLIENTEDGE));
+            e->setTextMargins(0, 0, 0, 0);
+            if (c.style & ES_PASSWORD) e->setEchoMode(QLineEdit::Password);
+            connect(e, &QLineEdit::textEdited, this, [this, h](const QString& t) {
+                if (Peer* p = PeerOf(h)) Typed(*p, FromQString(t));
+            });
+            w = e;
+        }
+        break;
+    case WindowKind::Static: {
+        DWORD type = c.style & SS_TYPEMASK;
+        if (type == SS_BITMAP || type == SS_ICON) {
+            w = new PictureStatic(this);
+        } else {
+            auto* l = new QLabel(this);
+            l->setContentsMargins(0, 0, 0, 0);
+            l->setIndent(0);
+            l->setTextFormat(Qt::PlainText);
+            l->setWordWrap(type != SS_LEFTNOWORDWRAP && type != SS_SIMPLE);
+            Qt::Alignment a = Qt::AlignTop;
+            a |= type == SS_CENTER ? Qt::AlignHCenter : type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft;
+            if (c.style & SS_CENTERIMAGE) a = (a & ~Qt::AlignTop) | Qt::AlignVCenter;
+            l->setAlignment(a);
+            w = l;
+        }
+        break;
+    }
+    case WindowKind::ComboBox: {
+        auto* cb = new QComboBox(this);
+        cb->setEditable(false);
+        connect(cb, qOverload<int>(&QComboBox::activated), this, [this, h](int index) {
+            m_backend.PostTask([h, index] {
+                if (Window* win = FromHandle(h)) UserSelected(*win, index);
+            });
+        });
+        // A template's combo box height includes its dropped list; the closed box is one
+        // text line high, as Windows sizes it from the font.
+        int closed = std::min(geometry.height(), m_baseUnits.y + 8);
+        int list = geometry.height() - closed;
+        cb->setMaxVisibleItems(std::max(1, list / std::max(1, m_baseUnits.y + 2)));
+        geometry.setHeight(closed);
+        w = cb;
+        break;
+    }
+    case WindowKind::Progress: {
+        auto* p = new QProgressBar(this);
+        p->setTextVisible(false);
+        w = p;
+        break;
+    }
+    case WindowKind::IpAddress: {
+        auto* a = new AddressEdit(this);
+        a->edited = [this, h](const QString& dotted) {
+            if (Peer* p = PeerOf(h)) Typed(*p, FromQString(dotted));
+        };
+        w = a;
+        break;
+    }
+    case WindowKind::Dialog:
+        w = new QWidget(this);
+        break;
+    }
+    w->setGeometry(geometry);
+    return w;
+}
+
+void QtDialog::Apply(Peer& peer, const ControlSnapshot& s) {
+    peer.style = s.style;
+    QWidget* w = peer.widget;
+    bool visible = (s.style & WS_VISIBLE) != 0;
+    bool enabled = (s.style & WS_DISABLED) == 0;
+    bool textPending = peer.pendingEdits > 0;
+    if (textPending) peer.deferred = s;
+    switch (s.kind) {
+    case WindowKind::Button: {
+        DWORD type = s.style & BS_TYPEMASK;
+        if (auto* g = dynamic_cast<GroupFrame*>(w)) {
+            g->SetCaption(ToQString(s.text));
+        } else if (auto* b = dynamic_cast<QAbstractButton*>(w)) {
+            QSignalBlocker block(b);
+            b->setText(ToQString(s.text));
+            if (auto* check = dynamic_cast<QCheckBox*>(b)) {
+                check->setCheckState(s.check == BST_CHECKED         ? Qt::Checked
+                                     : s.check == BST_INDETERMINATE ? Qt::PartiallyChecked
+                                                                    : Qt::Unchecked);
+            } else if (auto* radio = dynamic_cast<QRadioButton*>(b)) {
+                radio->setChecked(s.check == BST_CHECKED);
+            } else if (auto* push = dynamic_cast<QPushButton*>(b)) {
+                push->setDefault(type == BS_DEFPUSHBUTTON);
+            }
+        }
+        break;
+    }
+    case WindowKind::Edit:
+        if (textPending) break;
+        if (auto* e = dynamic_cast<QPlainTextEdit*>(w)) {
+            QString t = EditText(s.text);
+            if (e->toPlainText() != t) {
+                e->setProperty("drovanApplying", true);
+                e->setPlainText(t);
+                e->setProperty("drovanApplying", false);
+            }
+            e->setReadOnly((s.style & ES_READONLY) != 0);
+        } else if (auto* l = dynamic_cast<QLineEdit*>(w)) {
+            QString t = ToQString(s.text);
+            if (l->text() != t) l->setText(t);
+            l->setReadOnly((s.style & ES_READONLY) != 0);
+        }
+        break;
+    case WindowKind::Static:
+        if (auto* l = dynamic_cast<QLabel*>(w)) l->setText(StaticText(s.text, s.style));
+        else if (auto* p = dynamic_cast<PictureStatic*>(w)) {
+            if ((s.style & SS_TYPEMASK) == SS_ICON) {
+                QIcon icon = IconOf(s.imageId);
+                p->SetImage(icon.isNull() ? QImage() : icon.pixmap(32, 32).toImage());
+            } else {
+                p->SetImage(BitmapImage(s.imageId));
+            }
+        }
+        break;
+    case WindowKind::ComboBox:
+        if (auto* cb = dynamic_cast<QComboBox*>(w)) {
+            QSignalBlocker block(cb);
+            bool same = cb->count() == static_cast<int>(s.items.size());
+            for (int i = 0; same && i < cb->count(); ++i) same = cb->itemText(i) == ToQString(s.items[static_cast<size_t>(i)]);
+            if (!same) {
+                cb->clear();
+                for (const Text& item : s.items) cb->addItem(ToQString(item));
+            }
+            cb->setCurrentIndex(s.sel >= 0 && s.sel < cb->count() ? s.sel : -1);
+        }
+        break;
+    case WindowKind::Progress:
+        if (auto* p = dynamic_cast<QProgressBar*>(w)) {
+            p->setRange(std::min(s.lo, s.hi), std::max(s.lo, s.hi));
+            p->setValue(s.pos);
+        }
+        break;
+    case WindowKind::IpAddress:
+        if (textPending) break;
+        if (auto* a = dynamic_cast<AddressEdit*>(w)) a->SetFields(s.address);
+        break;
+    case WindowKind::Dialog:
+        break;
+    }
+    if (w->isEnabled() != enabled) w->setEnabled(enabled);
+    if (w->isVisibleTo(this) != visible) w->setVisible(visible);
+}
+
+void QtDialog::ApplyControl(const ControlSnapshot& s, Change) {
+    if (Peer* p = PeerOf(s.hwnd)) Apply(*p, s);
+}
+
+void QtDialog::ApplyDialog(const DialogSnapshot& s, Change what) {
+    m_style = s.style;
+    setWindowTitle(ToQString(s.text));
+    if (s.iconId && what == Change::Icon) setWindowIcon(IconOf(s.iconId));
+    if (m_topmost != s.topmost || m_closeGrayed != s.closeGrayed) {
+        m_topmost = s.topmost;
+        m_closeGrayed = s.closeGrayed;
+        ApplyWindowFlags();
+    }
+    bool visible = (s.style & WS_VISIBLE) != 0;
+    if (visible && s.iconic && !isMinimized()) showMinimized();
+    else if (visible && !s.iconic && isMinimized()) showNormal();
+    if (visible != isVisible()) {
+        setVisible(visible);
+        if (visible) {
+            raise();
+            activateWindow();
+        }
+    }
+}
+
+void QtDialog::SetPaint(const PaintList& ops) {
+    m_paint = ops;
+    ++m_paintsReceived;
+    update();
+}
+
+QtDialog::Peer* QtDialog::PeerOf(HWND hwnd) {
+    auto it = m_peers.find(hwnd);
+    return it == m_peers.end() ? nullptr : &it->second;
+}
+
+QWidget* QtDialog::Control(int id) const {
+    for (HWND h : m_order)
+        if (auto it = m_peers.find(h); it != m_peers.end() && it->second.id == id) return it->second.widget;
+    return nullptr;
+}
+
+std::optional<RECT> QtDialog::ControlRect(int id) const {
+    for (HWND h : m_order)
+        if (auto it = m_peers.find(h); it != m_peers.end() && it->second.id == id) return it->second.px;
+    return std::nullopt;
+}
+
+void QtDialog::Clicked(HWND control) {
+    m_backend.PostTask([control] {
+        if (Window* w = FromHandle(control)) UserClicked(*w);
+    });
+}
+
+void QtDialog::Typed(Peer& peer, const Text& value) {
+    // Until the model has taken this text, its older texts coming back must not undo what
+    // the user is typing; the last one that arrived meanwhile is applied afterwards.
+    ++peer.pendingEdits;
+    HWND control = peer.hwnd, dialog = m_hwnd;
+    QtBackend* backend = &m_backend;
+    m_backend.PostTask([backend, control, dialog, value] {
+        if (Window* w = FromHandle(control)) UserTyped(*w, value);
+        backend->PostToQt([backend, control, dialog] {
+            QtDialog* d = backend->DialogWidgetOf(dialog);
+            Peer* p = d ? d->PeerOf(control) : nullptr;
+            if (!p || --p->pendingEdits > 0) return;
+            if (auto deferred = std::move(p->deferred)) {
+                p->deferred.reset();
+                d->Apply(*p, *deferred);
+            }
+        });
+    });
+}
+
+void QtDialog::keyPressEvent(QKeyEvent* e) {
+    HWND h = m_hwnd;
+    switch (e->key()) {
+    case Qt::Key_Escape:
+        m_backend.PostTask([h] {
+            if (Window* w = FromHandle(h)) UserKeyEscape(*w);
+        });
+        e->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_backend.PostTask([h] {
+            if (Window* w = FromHandle(h)) UserKeyEnter(*w);
+        });
+        e->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(e);
+    }
+}
+
+void QtDialog::closeEvent(QCloseEvent* e) {
+    // The close box is the window menu's Close: the framework decides.
+    e->ignore();
+    HWND h = m_hwnd;
+    m_backend.PostTask([h] {
+        if (Window* w = FromHandle(h)) UserClose(*w);
+    });
+}
+
+void QtDialog::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return QDialog::mousePressEvent(e);
+    QPoint p = e->position().toPoint();
+    m_backend.Post(m_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x(), p.y()));
+}
+
+void QtDialog::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return QDialog::mouseReleaseEvent(e);
+    QPoint p = e->position().toPoint();
+    m_backend.Post(m_hwnd, WM_LBUTTONUP, 0, MAKELPARAM(p.x(), p.y()));
+}
+
+void QtDialog::paintEvent(QPaintEvent* e) {
+    QDialog::paintEvent(e);
+    if (m_paint.empty()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const PaintOp& op : m_paint) {
+        QRect dst = ToQRect(op.dst);
+        switch (op.kind) {
+        case PaintOp::StretchBlt:
+        case PaintOp::BitBlt: {
+            const QImage& image = BitmapImage(op.bitmapId);
+            if (image.isNull()) break;
+            QRect src = op.kind == PaintOp::BitBlt ? QRect(op.src.left, op.src.top, dst.width(), dst.height())
+                                                   : ToQRect(op.src);
+            p.drawImage(dst, image, src);
+            break;
+        }
+        case PaintOp::DrawIcon:
+            IconOf(op.iconId).paint(&p, QRect(dst.left(), dst.top(), 32, 32));
+            break;
+        case PaintOp::EraseIconBackground:
+            p.fillRect(rect(), palette().window());
+            break;
+        }
+    }
+}
+
+void QtDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (m_focusSet) return;
+    m_focusSet = true;
+    // The first control that takes Tab gets the focus, as the dialog manager gives it.
+    for (HWND h : m_order) {
+        Peer& peer = m_peers[h];
+        if ((peer.style & WS_TABSTOP) && peer.widget->isVisibleTo(this) && peer.widget->isEnabled()) {
+            peer.widget->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+}  // namespace drovan::ui::qt
