@@ -2,19 +2,23 @@
 # Installs the Debian packages a build needs, and only those that are missing.
 #   scripts/deps.sh native     the Linux build: compiler, CMake, SQLite, tests
 #   scripts/deps.sh cross      the Windows cross builds as well (MinGW-w64)
+#   scripts/deps.sh wine       running the Windows test programs under Wine (64-bit only:
+#                              32-bit Wine would pull in i386 and upgrade host packages)
 set -euo pipefail
 
 native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev libgmock-dev
         libbenchmark-dev)
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64)
+wine=(wine wine64 fonts-wqy-microhei)
 
 want=("${native[@]}")
 for set in "$@"; do
   case "$set" in
     native) ;;
     cross) want+=("${cross[@]}") ;;
-    *) echo "deps.sh: unknown package set '$set' (native, cross)" >&2; exit 2 ;;
+    wine) want+=("${wine[@]}") ;;
+    *) echo "deps.sh: unknown package set '$set' (native, cross, wine)" >&2; exit 2 ;;
   esac
 done
 
