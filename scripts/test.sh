@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Linux build with its tests, then the
-# Windows cross builds, so that code which would not build for Windows never lands.
+# Windows cross builds, so that code which would not build for Windows never lands, and
+# the 64-bit test programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native cross
+scripts/deps.sh native cross wine
 
 cmake --preset linux
 cmake --build --preset linux
@@ -14,3 +15,7 @@ for preset in mingw-i686 mingw-x64; do
   cmake --build --preset "$preset"
 done
 echo "Windows cross builds: ok"
+
+# The Windows test programs against a real Win32 implementation: Wine, in a prefix of the
+# build folder's own.
+scripts/wine-tests.sh build/mingw-x64
