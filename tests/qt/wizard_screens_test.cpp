@@ -1,0 +1,138 @@
+// The real wizard on the Qt backend, on a fresh simulated machine per test: every page and
+// the Add Port dialog in each language, each control at its template rectangle, pictures
+// of every screen written to the build's screenshot folder.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTest>
+
+#include <cstdlib>
+#include <thread>
+
+#include "platform/sim/clock.h"
+#include "platform/sim/machine.h"
+#include "platform/ui/afx.h"
+#include "res/resource.h"
+#include "tests/qt/qt_test_support.h"
+
+namespace {
+
+using drovan::ui::qt::QtDialog;
+using qttest::Backend;
+using qttest::WaitFor;
+
+class WizardOnQt : public ::testing::Test {
+protected:
+    void StartProgram(int lang) {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::path folder = std::filesystem::path(QT_SCRATCH_DIR) / name;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder.parent_path());
+        std::string init = std::string(DROVAN_MACHINE_TOOL) + " --machine '" + folder.string() + "' init --lang " +
+                           std::to_string(lang) + " >/dev/null";
+        ASSERT_EQ(std::system(init.c_str()), 0) << init;
+        ::setenv("DROVAN_MACHINE", folder.c_str(), 1);
+        sim::UseMachine(folder);  // the program's static objects may have opened another already
+        // The program starts in its own directory, beside its licence texts and packages.
+        std::filesystem::current_path(DROVAN_BIN_DIR);
+        // The real machine clock, sped up: the installation's ticks and pauses pass quickly.
+        sim::clock::SetSpeed(20);
+        std::thread([] { AfxWinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL); }).detach();
+    }
+
+    static QtDialog* Dialog(int id) {
+        QtDialog* d = Backend().DialogWidget(id);
+        return d && d->isVisible() ? d : nullptr;
+    }
+    static QAbstractButton* Button(QtDialog* d, int id) { return qobject_cast<QAbstractButton*>(d->Control(id)); }
+    static bool Shown(QtDialog* d, int id) { return d->Control(id) && d->Control(id)->isVisible(); }
+
+    void Walk(const std::string& prefix, bool chinese) {
+        ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DROVAN_DIALOG) != nullptr; }));
+        QtDialog* d = Dialog(IDD_DROVAN_DIALOG);
+        qttest::ExpectTemplateGeometry(d);
+        EXPECT_EQ(d->windowTitle(), chinese ? QString::fromUtf8("打印机驱动程序") : QStringLiteral("Printer Driver Setup"));
+        EXPECT_FALSE(d->windowIcon().isNull());
+
+        // Licence: the text from the file, Next only once the terms are accepted.
+        ASSERT_TRUE(Shown(d, IDC_LICENCE_TEXT));
+        EXPECT_FALSE(Button(d, 3)->isEnabled());
+        qttest::SavePng(d, prefix + "-1-licence");
+        Button(d, IDC_ACCEPT)->click();
+        ASSERT_TRUE(WaitFor([&] { return Button(d, 3)->isEnabled(); }));
+        EXPECT_TRUE(Button(d, IDC_ACCEPT)->isChecked());
+        Button(d, 3)->click();
+
+        // Model.
+        ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_MODEL_1); }));
+        EXPECT_FALSE(Shown(d, IDC_LICENCE_TEXT));
+        EXPECT_TRUE(Button(d, IDC_MODEL_1)->isChecked());
+        Button(d, IDC_MODEL_2)->click();
+        ASSERT_TRUE(WaitFor([&] { return Button(d, IDC_MODEL_2)->isChecked(); }));
+        EXPECT_FALSE(Button(d, IDC_MODEL_1)->isChecked()) << "the radio group is the framework's";
+        qttest::SavePng(d, prefix + "-2-model");
+        Button(d, 3)->click();
+
+        // Port, and the Add Port dialog over it.
+        ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_PORT_LIST); }));
+        auto* ports = qobject_cast<QComboBox*>(d->Control(IDC_PORT_LIST));
+        ASSERT_NE(ports, nullptr);
+        qttest::SavePng(d, prefix + "-3-port");
+        Button(d, IDC_ADD_PORT)->click();
+        ASSERT_TRUE(WaitFor([] { return Dialog(IDD_ADDPORT_DIALOG) != nullptr; }));
+        QtDialog* add = Dialog(IDD_ADDPORT_DIALOG);
+        qttest::ExpectTemplateGeometry(add);
+        qttest::SavePng(add, prefix + "-addport");
+        QTest::keyClick(add, Qt::Key_Escape);
+        ASSERT_TRUE(WaitFor([] { return Dialog(IDD_ADDPORT_DIALOG) == nullptr; }));
+        EXPECT_TRUE(d->isVisible());
+        WaitFor([&] { return ports->findText(QStringLiteral("COM1:")) >= 0; });
+        int com1 = ports->findText(QStringLiteral("COM1:"));
+        qttest::SavePng(d, prefix + "-3-port");
+        QStringList items;
+        for (int i = 0; i < ports->count(); ++i) items << ports->itemText(i);
+        ASSERT_GE(com1, 0) << items.join(QLatin1Char(',')).toStdString() << " baud items "
+                           << qobject_cast<QComboBox*>(d->Control(IDC_BAUD))->count();
+        for (int i = 1; i < ports->count(); ++i)
+            EXPECT_LE(ports->itemText(i - 1).compare(ports->itemText(i), Qt::CaseInsensitive), 0) << "sorted list";
+        qttest::SavePng(d, prefix + "-3-port");
+
+        ports->setCurrentIndex(com1);
+        emit ports->activated(com1);
+        ASSERT_TRUE(WaitFor([&] { return d->Control(IDC_BAUD)->isEnabled(); }));
+        Button(d, 3)->click();
+
+        // Progress: the bar moves on the machine clock's timer.
+        ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_PROGRESS); }));
+        auto* bar = qobject_cast<QProgressBar*>(d->Control(IDC_PROGRESS));
+        ASSERT_TRUE(WaitFor([&] { return bar->value() >= 20 || qttest::VisibleMessageBox(); }, 20000, 200));
+        qttest::SavePng(d, prefix + "-4-progress");
+        EXPECT_FALSE(Button(d, IDCANCEL)->isEnabled());
+
+        ASSERT_TRUE(WaitFor([] { return qttest::VisibleMessageBox() != nullptr; }, 60000, 200));
+        auto* box = qobject_cast<QMessageBox*>(qttest::VisibleMessageBox());
+        qttest::SavePng(box, prefix + "-5-result");
+        EXPECT_EQ(box->parentWidget(), d) << "owned by the wizard";
+        EXPECT_TRUE(box->text().contains(chinese ? QString::fromUtf8("成功") : QStringLiteral("success"),
+                                         Qt::CaseInsensitive))
+            << box->text().toStdString();
+        ASSERT_EQ(box->buttons().size(), 1);
+        EXPECT_EQ(box->buttons().front()->text(), chinese ? QString::fromUtf8("确定") : QStringLiteral("OK"));
+        box->buttons().front()->click();
+        EXPECT_TRUE(WaitFor([] { return qttest::VisibleMessageBox() == nullptr; }));
+    }
+};
+
+TEST_F(WizardOnQt, EveryScreenInEnglish) {
+    StartProgram(1033);
+    Walk("wizard-en", false);
+}
+
+TEST_F(WizardOnQt, EveryScreenInChinese) {
+    StartProgram(2052);
+    Walk("wizard-cn", true);
+}
+
+}  // namespace
