@@ -2,6 +2,7 @@
 # Installs the Debian packages a build needs, and only those that are missing.
 #   scripts/deps.sh native     the Linux build: compiler, CMake, SQLite, tests
 #   scripts/deps.sh cross      the Windows cross builds as well (MinGW-w64)
+#   scripts/deps.sh qt         the Qt 6 dialog backend and its fonts (the Linux program drovan)
 #   scripts/deps.sh wine       running the Windows test programs under Wine (64-bit only:
 #                              32-bit Wine would pull in i386 and upgrade host packages)
 set -euo pipefail
@@ -10,6 +11,7 @@ native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev 
         libbenchmark-dev)
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64)
+qt=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core)
 wine=(wine wine64 fonts-wqy-microhei)
 
 want=("${native[@]}")
@@ -17,6 +19,7 @@ for set in "$@"; do
   case "$set" in
     native) ;;
     cross) want+=("${cross[@]}") ;;
+    qt) want+=("${qt[@]}") ;;
     wine) want+=("${wine[@]}") ;;
     *) echo "deps.sh: unknown package set '$set' (native, cross, wine)" >&2; exit 2 ;;
   esac

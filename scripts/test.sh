@@ -4,7 +4,7 @@
 # the 64-bit test programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native cross wine
+scripts/deps.sh native cross wine qt
 
 cmake --preset linux
 cmake --build --preset linux

@@ -230,6 +230,10 @@ QWidget* QtDialog::Build(const ControlSnapshot& c) {
         w = new QWidget(this);
         break;
     }
+    // Buttons and static texts paint their own background, as Windows' do, so that a group
+    // box's line never runs through a radio button's caption that sits on it.
+    if (qobject_cast<QAbstractButton*>(w) && !qobject_cast<QPushButton*>(w)) w->setAutoFillBackground(true);
+    if (qobject_cast<QLabel*>(w)) w->setAutoFillBackground(true);
     w->setGeometry(geometry);
     return w;
 }

@@ -4,6 +4,14 @@
 
 namespace drovan::ui::qt {
 
+RECT TemplatePixels(const Window& dialog, const RECT& dlu) {
+    // As the dialog manager creates windows from a template: position and size each
+    // scaled on their own, so that equal sizes stay equal wherever they sit.
+    POINT b = BaseUnits(dialog);
+    int x = MulDiv(dlu.left, b.x, 4), y = MulDiv(dlu.top, b.y, 8);
+    return RECT{x, y, x + MulDiv(dlu.right - dlu.left, b.x, 4), y + MulDiv(dlu.bottom - dlu.top, b.y, 8)};
+}
+
 ControlSnapshot SnapshotOf(const Window& c) {
     ControlSnapshot s;
     s.hwnd = c.hwnd;
@@ -11,7 +19,7 @@ ControlSnapshot SnapshotOf(const Window& c) {
     s.kind = c.kind;
     s.style = c.style;
     s.exStyle = c.exStyle;
-    s.px = c.parent ? ToPixels(*c.parent, c.dlu) : c.dlu;
+    s.px = c.parent ? TemplatePixels(*c.parent, c.dlu) : c.dlu;
     s.text = c.text;
     s.check = c.check;
     s.items = c.items;
@@ -31,7 +39,7 @@ DialogSnapshot SnapshotOfDialog(const Window& d, bool withControls) {
     s.id = d.id;
     s.style = d.style;
     s.exStyle = d.exStyle;
-    s.px = ToPixels(d, d.dlu);
+    s.px = TemplatePixels(d, d.dlu);
     s.text = d.text;
     if (d.tmpl && d.tmpl->fontFace) {
         s.fontFace = d.tmpl->fontFace;

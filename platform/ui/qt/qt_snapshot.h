@@ -39,6 +39,8 @@ struct DialogSnapshot {
     std::vector<ControlSnapshot> controls;
 };
 
+// A template rectangle (dialog units, right and bottom as x + cx and y + cy) in pixels.
+RECT TemplatePixels(const Window& dialog, const RECT& dlu);
 ControlSnapshot SnapshotOf(const Window& control);
 DialogSnapshot SnapshotOfDialog(const Window& dialog, bool withControls);
 
