@@ -93,5 +93,8 @@ int MessageBoxDefault(UINT type);                // the button MB_DEFBUTTONn sel
 const char* ButtonName(int id);                   // "OK", "CANCEL", ...
 int ButtonFromName(const std::string& name);      // 0 when unknown
 const char* IconName(UINT type);                  // "information", "error", ...
+// The resource ID a bitmap or icon handle was loaded from (0 for none or unknown), for a
+// backend that draws the picture itself.
+int ImageResourceId(HANDLE image);
 
 }  // namespace drovan::ui

@@ -117,6 +117,14 @@ HICON LoadIconW(HINSTANCE, LPCWSTR lpIconName) {
     return h;
 }
 
+int drovan::ui::ImageResourceId(HANDLE image) {
+    if (!image) return 0;
+    std::lock_guard lock(g_mutex);
+    if (auto it = g_bitmaps.find(image); it != g_bitmaps.end()) return it->second.resId;
+    if (auto it = g_iconIds.find(static_cast<HICON>(image)); it != g_iconIds.end()) return it->second;
+    return 0;
+}
+
 BOOL DestroyIcon(HICON) { return TRUE; }  // shared resource icons stay valid
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR lpCursorName) {
