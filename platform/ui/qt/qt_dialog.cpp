@@ -17,6 +17,13 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
 #include "platform/ui/qt/qt_backend.h"
 #include "platform/ui/qt/qt_controls.h"
 #include "platform/ui/qt/qt_fonts.h"
@@ -33,6 +40,34 @@ Text FromQString(const QString& s) {
 namespace {
 
 unsigned g_serial = 0;
+
+// For the start-up benchmark (bench/qt): with DROVAN_EXIT_AFTER_FIRST_PAINT=1 the program
+// ends once the first dialog has painted, printing the monotonic time and its peak RSS. The
+// report is queued so that it runs after the whole paint pass, the controls' included.
+void ExitAfterFirstPaintIfAsked(const QWidget& dialog) {
+    static const bool asked = [] {
+        const char* v = std::getenv("DROVAN_EXIT_AFTER_FIRST_PAINT");
+        return v && std::strcmp(v, "1") == 0;
+    }();
+    static bool queued = false;
+    if (!asked || queued) return;
+    queued = true;
+    QSize size = dialog.size();
+    QMetaObject::invokeMethod(
+        qApp,
+        [size] {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            std::printf("first-paint monotonic_ns=%lld peak_rss_kb=%ld width=%d height=%d\n",
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, usage.ru_maxrss,
+                        size.width(), size.height());
+            std::fflush(stdout);
+            std::_Exit(0);
+        },
+        Qt::QueuedConnection);
+}
 
 QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
@@ -438,6 +473,7 @@ void QtDialog::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void QtDialog::paintEvent(QPaintEvent* e) {
+    ExitAfterFirstPaintIfAsked(*this);
     QDialog::paintEvent(e);
     if (m_paint.empty()) return;
     QPainter p(this);
