@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "event_log.h"
+#include "platform/sim/event_log.h"
 #include "install_printer.h"
 #include "platform/sim/clock.h"
 #include "platform/sim/faults.h"
@@ -48,7 +48,7 @@ int Report(const std::u16string& source, const printui::Failure& failure,
         std::fprintf(stderr, "%s: %s (error %u, 0x%08X)\n", sim::ToUtf8(source).c_str(),
                      failure.message.c_str(), static_cast<unsigned>(failure.code),
                      static_cast<unsigned>(failure.code));
-    printui::RecordEvent({source, u"Error", failure.code, sim::ToUtf16(failure.message), commandLine});
+    sim::RecordEvent({source, u"Error", failure.code, sim::ToUtf16(failure.message), commandLine});
     return status;
 }
 
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     DWORD fault = 0;
     if (sim::TakeFault("PrintUIEntry", &fault)) {
         if (fault == ERROR_TIMEOUT) {
-            printui::RecordEvent({u"PrintUI", u"Warning", fault,
+            sim::RecordEvent({u"PrintUI", u"Warning", fault,
                                   u"the print UI stopped responding (injected fault)", line});
             Hang();
             return kExitFailed;

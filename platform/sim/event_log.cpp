@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/text.h"
-#include "platform/win32.h"
+#include "machine.h"
+#include "text.h"
+#include "win32/errors.h"
+#include "win32/registry.h"
 
-namespace printui {
+namespace sim {
 namespace {
 
 bool SetString(HKEY key, const char16_t* name, const std::u16string& text) {
@@ -21,13 +22,13 @@ std::u16string UtcNow() {
     gmtime_r(&t, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return sim::ToUtf16(buf);
+    return ToUtf16(buf);
 }
 
 }  // namespace
 
 bool RecordEvent(const Event& event) {
-    auto& db = sim::CurrentMachine().Db();
+    auto& db = CurrentMachine().Db();
     try {
         // One transaction: two print UIs failing at once get numbers of their own.
         return db.Write([&] {
@@ -43,7 +44,7 @@ bool RecordEvent(const Event& event) {
             char name[16];
             std::snprintf(name, sizeof name, "%08u", static_cast<unsigned>(next));
             HKEY key = nullptr;
-            bool ok = RegCreateKeyExW(log, sim::ToUtf16(name).c_str(), 0, nullptr, 0,
+            bool ok = RegCreateKeyExW(log, ToUtf16(name).c_str(), 0, nullptr, 0,
                                       KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
             if (ok) {
                 DWORD code = event.code;
@@ -62,12 +63,12 @@ bool RecordEvent(const Event& event) {
                                     sizeof next) == ERROR_SUCCESS;
             RegCloseKey(log);
             // A half-written event is taken back whole.
-            if (!ok) throw sim::StoreError{SQLITE_ABORT, "the event cannot be written"};
+            if (!ok) throw StoreError{SQLITE_ABORT, "the event cannot be written"};
             return true;
         });
-    } catch (const sim::StoreError&) {
+    } catch (const StoreError&) {
         return false;
     }
 }
 
-}  // namespace printui
+}  // namespace sim
