@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cwctype>
 #include <locale.h>
 
@@ -109,6 +110,28 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (FoldChar(a[i]) != FoldChar(b[i])) return false;
     return true;
+}
+
+std::string JsonQuote(std::string_view utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
 }
 
 }  // namespace sim

@@ -18,4 +18,7 @@ char16_t FoldChar(char16_t c);
 std::u16string Fold(std::u16string_view text);
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 
+// A JSON string literal of UTF-8 text, for the tools' machine-readable output.
+std::string JsonQuote(std::string_view utf8);
+
 }  // namespace sim

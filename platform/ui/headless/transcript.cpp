@@ -1,7 +1,6 @@
 #include "platform/ui/headless/transcript.h"
 
-#include <cstdio>
-
+#include "platform/sim/text.h"
 #include "platform/ui/text.h"
 
 namespace drovan::ui::headless {
@@ -11,27 +10,7 @@ void Transcript::Line(const std::string& line) {
     if (m_sink) m_sink(line);
 }
 
-std::string Transcript::Quote(const Text& s) {
-    std::string utf8 = text::ToUtf8(s), out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
+std::string Transcript::Quote(const Text& s) { return sim::JsonQuote(text::ToUtf8(s)); }
 
 namespace {
 const char* KindName(WindowKind k) {
