@@ -13,6 +13,8 @@ ctest --preset linux
 for preset in mingw-i686 mingw-x64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
+  # What can be checked on the build machine: the program file and the package.
+  ctest --preset "$preset"
 done
 echo "Windows cross builds: ok"
 

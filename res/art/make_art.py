@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's own pictures: the application icon (ID 128, 16x16 and 32x32), the
-side banner (bitmap 141, 180 x 299) and the closing picture (bitmap 154, 1054 x 679). Run
+side banner (bitmap 141, 180 x 299), the installed-driver dialog's picture (bitmap 150,
+50 x 50) and the closing picture (bitmap 154, 1054 x 679). Run
 from res/art to regenerate the files beside this script; the results are committed so that
 a build needs no Python."""
 import struct
@@ -88,6 +89,7 @@ def banner(x, y):
 # of five bits, the leftmost pixel in the highest bit.
 FONT = {
     " ": (0, 0, 0, 0, 0, 0, 0),
+    "?": (0x0E, 0x11, 0x01, 0x02, 0x04, 0x00, 0x04),
     "A": (0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11),
     "B": (0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E),
     "C": (0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E),
@@ -220,10 +222,31 @@ def closing_picture():
     return c.bmp()
 
 
+def driver_found_picture():
+    """The installed-driver dialog's picture: the printer with a question mark badge, since
+    the dialog asks what to do with a driver that is already there."""
+    def background(x, y):
+        return (240, 240, 240)  # the dialog face colour, so the picture sits on the dialog
+
+    c = Canvas(50, 50, background)
+    white, ink = (250, 250, 245), (40, 60, 90)
+    c.rect(13, 4, 33, 22, white)                  # the receipt
+    for y in range(8, 20, 4):
+        c.rect(16, y, 30, y + 2, ink)             # printed lines
+    c.rect(4, 18, 42, 40, (50, 90, 170), radius=4)  # the body
+    c.rect(8, 20, 38, 23, (20, 25, 35))           # the paper slot
+    c.disc(37, 36, 12, (245, 170, 40))            # the badge
+    c.disc(37, 36, 10, (255, 196, 70))
+    c.text(32, 29, "?", 2, (60, 35, 10))
+    return c.bmp()
+
+
 if __name__ == "__main__":
     with open("icon128.ico", "wb") as f:
         f.write(ico([16, 32]))
     with open("bitmap141.bmp", "wb") as f:
         f.write(bmp24(180, 299, banner))
+    with open("bitmap150.bmp", "wb") as f:
+        f.write(driver_found_picture())
     with open("bitmap154.bmp", "wb") as f:
         f.write(closing_picture())

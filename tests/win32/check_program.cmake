@@ -1,5 +1,8 @@
-# Script mode: checks EXE (PE machine MACHINE, GUI subsystem, manifest) and ZIP (holds every
-# name of EXPECT, a comma-separated list, inside its one top folder).
+# Script mode: checks EXE (PE machine MACHINE, GUI subsystem, manifest, and through OBJDUMP the
+# resources the program loads by ID) and ZIP (holds every name of EXPECT, a comma-separated
+# list, inside its one top folder).
+cmake_minimum_required(VERSION 3.25)  # script mode starts with old policies: IN_LIST needs this
+
 function(fail what)
   message(FATAL_ERROR "${EXE}: ${what}")
 endfunction()
@@ -48,6 +51,35 @@ foreach(needle [[level="requireAdministrator"]] [[uiAccess="false"]]
   endif()
 endforeach()
 
+# The resource directory as objdump prints it: a type entry, then its name entries indented
+# two more columns. Every picture the dialogs show by ID must be there, or a dialog comes up
+# with an empty frame and no error.
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  fail("${OBJDUMP} -p failed")
+endif()
+string(FIND "${dump}" "The .rsrc Resource Directory section" at)
+if(at EQUAL -1)
+  fail("no resource directory")
+endif()
+string(SUBSTRING "${dump}" ${at} -1 dump)
+string(REPLACE "\n" ";" lines "${dump}")
+set(resources "")
+set(type "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-f]+   Entry: ID: 0x0*([0-9a-f]+),")
+    set(type ${CMAKE_MATCH_1})
+  elseif(line MATCHES "^[0-9a-f]+     Entry: ID: 0x0*([0-9a-f]+),")
+    list(APPEND resources "${type}/${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+# type/ID in hex: group icon 128, bitmaps 141, 150 and 154, the manifest, the version.
+foreach(needle e/80 2/8d 2/96 2/9a 18/1 10/1)
+  if(NOT needle IN_LIST resources)
+    fail("resource ${needle} (type/ID, hex) missing; found ${resources}")
+  endif()
+endforeach()
+
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP} OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${ZIP}: not readable")
@@ -60,4 +92,4 @@ foreach(name IN LISTS expected)
     message(FATAL_ERROR "${ZIP}: ${top}/${name} missing")
   endif()
 endforeach()
-message(STATUS "${EXE}: machine ${machine}, GUI, manifest ok; ${ZIP}: all files present")
+message(STATUS "${EXE}: machine ${machine}, GUI, manifest and resources ok; ${ZIP}: all files present")
