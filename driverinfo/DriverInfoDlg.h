@@ -1,24 +1,46 @@
-// The installed-driver dialog: offers to delete installed printers of the chosen model
-// before installing.
-//
-// Stand-in until the dialog and its delete worker are built: it shows nothing and
-// answers Install, so the wizard installs beside the printers already there.
+// The installed-driver dialog: shown when printers of the chosen model are already
+// installed, it offers to delete them (and their driver) or to install beside them.
 #pragma once
 
 #include "platform/ui/afx.h"
 #include "platform/win32.h"
+#include "res/resource.h"
 
-class DriverInfoDlg {
+class DriverInfoDlg : public CDialog {
+    DECLARE_DYNAMIC(DriverInfoDlg)
+
 public:
-    DriverInfoDlg() : m_bChinese(false), m_nChoice(0) {}
+    explicit DriverInfoDlg(CWnd* pParent = NULL);
 
-    INT_PTR DoModal() {
-        m_nChoice = 1;
-        return IDOK;
-    }
+    enum { IDD = IDD_DRIVERINFO_DIALOG };
 
-    bool m_bChinese;
+    CButton m_btnDelete;
+    CButton m_btnInstall;
+    CButton m_btnCancel;
+    bool m_bChinese;  // copied from the wizard before each showing
+    int m_nChoice;    // 0 none, 1 Install, 2 Cancel; kept from one showing to the next
     CString m_strCount;
     CString m_strDriverName;
-    int m_nChoice;  // 0 none, 1 Install, 2 Cancel
+    CString m_strMessage;
+
+    // The delete worker: removes every printer of the model named in g_printerInfo, with
+    // its driver. lpParameter is the completion event, signalled when it is done. Exit
+    // code 0 when every removal succeeded (or there was none), 1 otherwise.
+    static DWORD WINAPI DeleteThreadProc(LPVOID lpParameter);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnBnClickedDelete();
+    afx_msg void OnBnClickedInstall();
+    afx_msg void OnBnClickedCancel();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Shows one of the dialog's texts in the message control, replacing what was there.
+    void ShowMessage(const CString& strText);
+    // The buttons as a finished deletion leaves them: Install only after a success,
+    // Delete again only after a failure.
+    void ShowOutcome(bool bDeleted, const CString& strDeleted, const CString& strFailed);
 };

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "engine/LocalPrinters.h"
 #include "engine/PrinterInfo.h"
 
 namespace {
@@ -10,33 +11,6 @@ namespace {
 const DWORD kPrintUiWaitMs = 120000;
 
 bool HasQuote(LPCWSTR psz) { return wcschr(psz, TEXT('"')) != NULL; }
-
-// The local printers' level-2 records, or NULL (with *pdwCount 0) when there are none or
-// they cannot be read. The caller frees the buffer.
-BYTE* EnumLocalPrinters(DWORD* pdwCount, bool* pbFailed) {
-    DWORD dwNeeded = 0, dwReturned = 0;
-    *pdwCount = 0;
-    *pbFailed = false;
-    BYTE* pBuffer = NULL;
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &dwNeeded, &dwReturned)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            *pbFailed = true;
-            return NULL;
-        }
-        pBuffer = static_cast<BYTE*>(calloc(dwNeeded, 1));
-        if (pBuffer == NULL) {
-            *pbFailed = true;
-            return NULL;
-        }
-    }
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, NULL, 2, pBuffer, dwNeeded, &dwNeeded, &dwReturned)) {
-        free(pBuffer);
-        *pbFailed = true;
-        return NULL;
-    }
-    *pdwCount = dwReturned;
-    return pBuffer;
-}
 
 }  // namespace
 

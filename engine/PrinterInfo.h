@@ -2,7 +2,13 @@
 // file installs the driver, the printer's name (also its driver model name) and its port.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/win32.h"
+
+// Printer names in the spooler's enumeration order.
+typedef std::vector<std::basic_string<WCHAR>> CPrinterNameList;
 
 class CPrinterInfo {
 public:
@@ -31,6 +37,12 @@ public:
     // True when a printer that IsDriverInstall's rule matches stands on m_szPortName with
     // the model's driver (m_szPrinterName).
     bool IsRequestedPrinterPresent();
+
+    // Removal of the printers of a model and of their driver.
+    int EnumSamePrinter(LPCWSTR pszName, CPrinterNameList& list);
+    void GetPrinterName(LPWSTR pszBuffer, int nCapacity);
+    int DeletePrintJob(HANDLE hPrinter);
+    int DeleteDriver(LPCWSTR pszName);
 
     enum { APP_PATH_CAPACITY = 260, INF_PATH_CAPACITY = 260, NAME_CAPACITY = 200 };
 
