@@ -1,7 +1,9 @@
 #include "clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <vector>
 
 namespace sim::clock {
 namespace {
@@ -16,6 +18,20 @@ struct State {
     double speed = InitialSpeed();
     bool driven = false;
     Millis drivenNow = 0;
+    // Threads that found their wait's condition false since the last notification and
+    // sleep on `changed`. A notification wakes them all to look again, so it clears this.
+    std::vector<std::thread::id> asleep;
+
+    void Notify() {
+        asleep.clear();
+        changed.notify_all();
+    }
+    void Asleep(bool on) {
+        auto id = std::this_thread::get_id();
+        auto it = std::find(asleep.begin(), asleep.end(), id);
+        if (on && it == asleep.end()) asleep.push_back(id);
+        if (!on && it != asleep.end()) asleep.erase(it);
+    }
 
     static double InitialSpeed() {
         const char* env = std::getenv("DROVAN_CLOCK_SPEED");
@@ -49,7 +65,7 @@ void SetSpeed(double factor) {
     s.origin = Steady::now();
     s.originMachine = now;
     s.speed = factor >= 1.0 ? factor : 1.0;
-    s.changed.notify_all();
+    s.Notify();
 }
 
 double Speed() {
@@ -65,7 +81,7 @@ void Drive() {
         s.drivenNow = s.RealNow();
         s.driven = true;
     }
-    s.changed.notify_all();
+    s.Notify();
 }
 
 bool IsDriven() {
@@ -78,12 +94,17 @@ void Advance(Millis ms) {
     State& s = S();
     std::lock_guard lock(s.mutex);
     if (s.driven) s.drivenNow += ms;
-    s.changed.notify_all();
+    s.Notify();
 }
 
 std::mutex& Lock() { return S().mutex; }
 
-void NotifyAll() { S().changed.notify_all(); }
+void NotifyAll() { S().Notify(); }
+
+bool IsWaitingLocked(std::thread::id thread) {
+    const auto& a = S().asleep;
+    return std::find(a.begin(), a.end(), thread) != a.end();
+}
 
 bool WaitUntil(std::unique_lock<std::mutex>& lock, Millis deadline,
                const std::function<bool()>& done) {
@@ -92,12 +113,14 @@ bool WaitUntil(std::unique_lock<std::mutex>& lock, Millis deadline,
         if (done()) return true;
         Millis now = s.NowLocked();
         if (deadline != kForever && now >= deadline) return false;
+        s.Asleep(true);
         if (s.driven || deadline == kForever) {
             s.changed.wait(lock);
         } else {
             double realMs = static_cast<double>(deadline - now) / s.speed;
             s.changed.wait_for(lock, std::chrono::duration<double, std::milli>(realMs + 0.5));
         }
+        s.Asleep(false);  // awake (notified, timed out or spuriously): look again
     }
 }
 

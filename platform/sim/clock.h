@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 namespace sim::clock {
 
@@ -36,6 +37,11 @@ void NotifyAll();  // call with Lock() held
 // none). Returns done() at the end.
 bool WaitUntil(std::unique_lock<std::mutex>& lock, Millis deadline,
                const std::function<bool()>& done);
+
+// True while the thread sleeps in WaitUntil (a kernel wait, a sleep) having found, since the
+// last notification, that what it waits for has not happened: how a scripted user tells a
+// thread blocked on the machine from one still at work. Call with Lock() held.
+bool IsWaitingLocked(std::thread::id thread);
 
 // Sleeps for ms of machine time (no object to wait for).
 void SleepFor(Millis ms);

@@ -63,3 +63,38 @@ TEST(DrivenClock, SleepsAndTimeOutsFollowTheDrivenClock) {
     EXPECT_EQ(result.load(), WAIT_OBJECT_0);
     CloseHandle(event);
 }
+
+// A thread counts as waiting only while it sleeps on a condition it has found false since
+// the last notification: a set event wakes it, and until it has looked again and gone back
+// to sleep (or left the wait) it is not waiting.
+TEST(DrivenClock, WaitingThreadsAreKnownUntilTheyAreWoken) {
+    sim::clock::Drive();
+    auto waiting = [](std::thread::id id) {
+        std::lock_guard lock(sim::clock::Lock());
+        return sim::clock::IsWaitingLocked(id);
+    };
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> woken{0};
+    std::atomic<bool> done{false};
+    std::thread waiter([&] {
+        while (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0 && !done) ++woken;
+    });
+    const std::thread::id id = waiter.get_id();
+    EXPECT_TRUE(Eventually([&] { return waiting(id); }));
+    EXPECT_FALSE(waiting(std::this_thread::get_id()));
+
+    // Time passing wakes every waiter to look; it goes back to sleep without the event.
+    sim::clock::Advance(1000);
+    EXPECT_TRUE(Eventually([&] { return waiting(id); }));
+    EXPECT_EQ(woken.load(), 0);
+
+    // The event: after it the thread is not waiting until it has counted and slept again.
+    SetEvent(event);
+    EXPECT_TRUE(Eventually([&] { return woken.load() == 1 && waiting(id); }));
+
+    done = true;
+    SetEvent(event);
+    waiter.join();
+    EXPECT_FALSE(waiting(id));
+    CloseHandle(event);
+}
