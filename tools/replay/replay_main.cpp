@@ -9,6 +9,10 @@
 // diagnostic log becomes a transcript line `log "…"`, in the order the lines were handed
 // over, from the static objects' construction on. Off unless asked for, as the product's
 // log sink is.
+//
+// On Windows the run acts on the real system: there is no --machine, the script's waits are
+// real time, and the program's own MessageBoxW calls are answered from the script like the
+// framework's boxes (replay_home_win32.cpp).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,16 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sim/clock.h"
 #include "platform/ui/afx.h"
 #include "platform/ui/headless/script.h"
-
-// The program's log, seen through its test observer. The replayed program supplies the
-// observer's setter (engine/Log.h: CLogFile::SetTestObserver); it is referenced weakly so
-// that the tool still links with a program that has no log.
-using LogObserver = void (*)(const BYTE* pData, DWORD nBytes);
-extern void SetLogObserver(LogObserver observer)
-    __asm__("_ZN8CLogFile15SetTestObserverEPFvPKhjE") __attribute__((weak));
+#include "tools/replay/replay_home.h"
 
 namespace {
 
@@ -108,15 +105,6 @@ void AttachLogTranscript(drovan::ui::headless::Transcript& t) {
     g_logTranscript = &t;
 }
 
-// The machine folder must be chosen before the program's static objects touch the
-// machine, so it is set from the command line before any other initialiser runs.
-__attribute__((constructor(101))) void ChooseMachineEarly(int argc, char** argv, char**) {
-    Arguments a = Parse(argc, argv);
-    if (!a.machine.empty()) ::setenv("DROVAN_MACHINE", a.machine.c_str(), 1);
-    // Observed from the first static object on, which already writes a line.
-    if (a.error.empty() && a.log && SetLogObserver) SetLogObserver(ObserveLogLine);
-}
-
 [[noreturn]] void Finish(drovan::ui::headless::Transcript& t, int code) {
     t.Line("exit " + std::to_string(code));
     std::fflush(stdout);
@@ -128,14 +116,31 @@ __attribute__((constructor(101))) void ChooseMachineEarly(int argc, char** argv,
 
 }  // namespace
 
+// The machine folder must be chosen before the program's static objects touch the machine,
+// and the log observed from the first static object on, which already writes a line.
+void replay::OnEarlyStart(int argc, char** argv) {
+    Arguments a = Parse(argc, argv);
+    if (!a.error.empty()) return;
+    std::string ignored;
+    if (!a.machine.empty()) replay::UseMachineFolder(a.machine, ignored);
+    if (a.log) {
+        if (auto setter = replay::ProgramLogObserverSetter()) setter(ObserveLogLine);
+    }
+}
+
 int main(int argc, char** argv) {
+    replay::PrepareOutput();
     Arguments args = Parse(argc, argv);
     if (!args.error.empty()) {
         if (args.error != "help") std::fprintf(stderr, "drovan-replay: %s\n", args.error.c_str());
         std::fprintf(stderr, "usage: drovan-replay [--machine DIR] [--log] SCRIPT   (SCRIPT '-' reads standard input)\n");
         return args.error == "help" ? 0 : kScriptErrorExit;
     }
-    if (args.log && !SetLogObserver) {
+    if (std::string error; !args.machine.empty() && !replay::UseMachineFolder(args.machine, error)) {
+        std::fprintf(stderr, "drovan-replay: %s\n", error.c_str());
+        return kScriptErrorExit;
+    }
+    if (args.log && !replay::ProgramLogObserverSetter()) {
         std::fprintf(stderr, "drovan-replay: --log: this program has no diagnostic log\n");
         return kScriptErrorExit;
     }
@@ -166,9 +171,10 @@ int main(int argc, char** argv) {
     const auto commands = std::get<std::vector<drovan::ui::headless::Command>>(parsed);
     if (args.log) AttachLogTranscript(transcript);
 
-    sim::clock::Drive();
+    replay::StartClock();
     drovan::ui::headless::HeadlessBackend backend(transcript);
     drovan::ui::SetBackend(&backend);
+    replay::RouteSystemMessageBoxes();
 
     std::thread user([&] {
         drovan::ui::headless::ScriptRunner runner(backend, transcript);

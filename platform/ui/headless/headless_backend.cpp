@@ -1,13 +1,10 @@
 #include "platform/ui/headless/headless_backend.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
+#include "platform/ui/headless/drawing_surface.h"
 #include "platform/ui/text.h"
 
 namespace drovan::ui::headless {
@@ -16,22 +13,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr sim::clock::Millis kStepMs = 20;                           // longest clock step of a wait
 constexpr auto kRealTimePerStep = std::chrono::microseconds(1000);  // what other threads get per step
-
-long CurrentTid() { return static_cast<long>(::syscall(SYS_gettid)); }
-
-// The scheduler state of a thread of this process ('R' running, 'S' sleeping, ...).
-char ThreadState(long tid) {
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t paren = content.rfind(')');
-    return paren != std::string::npos && paren + 2 < content.size() ? content[paren + 2] : '?';
-}
 }  // namespace
 
 HeadlessBackend::HeadlessBackend(Transcript& transcript) : m_transcript(transcript) {}
 HeadlessBackend::~HeadlessBackend() = default;
 
 void HeadlessBackend::Create(Window& dialog) {
+    AttachDrawingSurface(dialog);
     {
         std::lock_guard lock(sim::clock::Lock());
         m_dialogs.push_back(&dialog);
@@ -40,6 +28,7 @@ void HeadlessBackend::Create(Window& dialog) {
 }
 
 void HeadlessBackend::Destroy(Window& dialog) {
+    DetachDrawingSurface(dialog);
     std::lock_guard lock(sim::clock::Lock());
     m_dialogs.erase(std::remove(m_dialogs.begin(), m_dialogs.end(), &dialog), m_dialogs.end());
     // A window's timers die with it.
@@ -77,7 +66,8 @@ Window* HeadlessBackend::PaintPendingLocked() const {
 }
 
 void HeadlessBackend::RunModalLoop(Window& dialog) {
-    m_guiTid = CurrentTid();
+    m_guiWatch.WatchCurrentThread();
+    m_guiWatched = true;
     for (;;) {
         sim::clock::Millis now = sim::clock::Now();
         std::unique_lock lock(sim::clock::Lock());
@@ -136,7 +126,7 @@ void HeadlessBackend::PaintDialog(Window& d) {
     if (d.needsPaint) Send(d, WM_PAINT, 0, 0);
     d.needsPaint = false;  // a handler that paints nothing still validates
     // The controls ask their dialog for their colours as they draw.
-    HDC dc = ::GetDC(d.hwnd);
+    HDC dc = ColourQueryDc(d);
     Send(d, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(d.hwnd));
     for (auto& c : d.children) {
         if (!c->Visible()) continue;
@@ -146,6 +136,7 @@ void HeadlessBackend::PaintDialog(Window& d) {
         else if (c->kind == WindowKind::ComboBox) msg = WM_CTLCOLORLISTBOX;
         Send(d, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c->hwnd));
     }
+    ReleaseColourQueryDc(d, dc);
 }
 
 void HeadlessBackend::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -279,13 +270,11 @@ int HeadlessBackend::PaintCount(int templateId) {
 }
 
 bool HeadlessBackend::GuiBlocked() {
-    long tid = m_guiTid;
-    if (!tid) return false;
-    // Sleeping in the kernel three times running while not idle in the loop: waiting on
-    // something of its own (an event, a worker, a process).
+    if (!m_guiWatched) return false;
+    // Not running three times running while not idle in the loop: waiting on something of
+    // its own (an event, a worker, a process).
     for (int i = 0; i < 3; ++i) {
-        char s = ThreadState(tid);
-        if (s != 'S' && s != 'D') return false;
+        if (!m_guiWatch.Waiting()) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::lock_guard lock(sim::clock::Lock());
         if (m_idle) return false;
@@ -320,9 +309,15 @@ bool HeadlessBackend::Advance(sim::clock::Millis ms, const std::function<bool()>
             std::lock_guard lock(sim::clock::Lock());
             if (auto next = NextDueLocked(); next && *next > now) step = std::min(step, *next - now);
         }
-        auto started = Clock::now();
-        sim::clock::Advance(step);
-        std::this_thread::sleep_until(started + kRealTimePerStep);
+        if (sim::clock::IsDriven()) {
+            auto started = Clock::now();
+            sim::clock::Advance(step);
+            std::this_thread::sleep_until(started + kRealTimePerStep);
+        } else {
+            // A real clock moves by itself: the step is real time, as the program's own
+            // waits and sleeps are.
+            std::this_thread::sleep_for(std::chrono::milliseconds(step));
+        }
     }
 }
 

@@ -8,6 +8,10 @@
 // the next queued answer at once, or its default button; a worker's box so blocks only
 // that worker. All state is guarded by the machine clock's lock, so that the modal loop
 // can wait for messages and for the next timer in one machine-time wait.
+//
+// The clock is the simulated machine's. The replay tool drives it on Linux, so time passes
+// only when the script waits; on Windows it stays in its real mode (the program's own
+// sleeps and waits are the real system's), so a script's `wait` is real time there.
 #pragma once
 
 #include <atomic>
@@ -21,6 +25,7 @@
 
 #include "platform/sim/clock.h"
 #include "platform/ui/backend.h"
+#include "platform/ui/headless/thread_watch.h"
 #include "platform/ui/headless/transcript.h"
 
 namespace drovan::ui::headless {
@@ -110,7 +115,8 @@ private:
     std::atomic<bool> m_programEnded{false};
     std::atomic<bool> m_waitCursor{false};
     std::atomic<int> m_beeps{0};
-    std::atomic<long> m_guiTid{0};
+    ThreadWatch m_guiWatch;
+    std::atomic<bool> m_guiWatched{false};
 
     std::mutex m_answerMutex;  // answers, errors, paints: touched from any thread
     std::deque<Answer> m_answers;

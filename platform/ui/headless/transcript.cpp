@@ -44,7 +44,10 @@ std::vector<std::string> Transcript::Dump(const Window& d) {
             break;
         case WindowKind::ComboBox: {
             line += " sel=" + std::to_string(c.sel) + " items=[";
-            for (size_t i = 0; i < c.items.size(); ++i) line += (i ? "," : "") + Quote(c.items[i]);
+            for (size_t i = 0; i < c.items.size(); ++i) {
+                if (i) line += ',';
+                line += Quote(c.items[i]);
+            }
             line += "]";
             break;
         }
