@@ -11,8 +11,10 @@
 
 #include "platform/ui/afx.h"
 #include "platform/ui/qt/qt_backend.h"
+#include "platform/ui/qt/qt_fonts.h"
 
 int main(int argc, char** argv) {
+    drovan::ui::qt::StartFontConfigPreload();
     QApplication app(argc, argv);
     drovan::ui::qt::QtBackend backend;
     drovan::ui::SetBackend(&backend);

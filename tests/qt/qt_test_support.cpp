@@ -39,10 +39,8 @@ void ExpectTemplateGeometry(drovan::ui::qt::QtDialog* dialog) {
     EXPECT_EQ(dialog->height(), MulDiv(t->cy, bu.y, 8)) << "dialog " << t->id;
     for (const auto& ct : t->controls) {
         QWidget* w = nullptr;
-        for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (child->property("drovanId").toInt() == ct.id &&
-                child->geometry().topLeft() == QPoint(MulDiv(ct.x, bu.x, 4), MulDiv(ct.y, bu.y, 8)))
-                w = child;
+        for (QWidget* child : dialog->Controls(ct.id))
+            if (child->geometry().topLeft() == QPoint(MulDiv(ct.x, bu.x, 4), MulDiv(ct.y, bu.y, 8))) w = child;
         ASSERT_NE(w, nullptr) << "control " << ct.id << " of dialog " << t->id << " not at its template position";
         QRect g = w->geometry();
         int left = MulDiv(ct.x, bu.x, 4), top = MulDiv(ct.y, bu.y, 8);

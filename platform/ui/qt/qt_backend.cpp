@@ -29,6 +29,8 @@ QtBackend::QtBackend() : m_qtThread(QThread::currentThread()) {
     QApplication::setPalette(palette);
     // The program ends when its application object is done, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    // First thing once Qt's loop runs, while the framework's thread is still starting up.
+    QMetaObject::invokeMethod(&m_context, [] { WarmUpFonts(); }, Qt::QueuedConnection);
 }
 
 QtBackend::~QtBackend() = default;

@@ -4,9 +4,36 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
 namespace drovan::ui::qt {
+
+QString MnemonicsShown(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == QLatin1Char('&') && i + 1 < s.size()) ++i;
+        else if (s[i] == QLatin1Char('&')) continue;
+        out += s[i];
+    }
+    return out;
+}
+
+namespace {
+
+// Up to three digits; anything else is refused as it is typed.
+class FieldValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        if (input.size() > 3) return Invalid;
+        for (QChar c : input)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
+        return Acceptable;
+    }
+};
+
+}  // namespace
 
 GroupFrame::GroupFrame(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
 
@@ -26,8 +53,7 @@ void GroupFrame::paintEvent(QPaintEvent*) {
     p.setPen(QColor(0xA0, 0xA0, 0xA0));
     p.drawRect(frame.adjusted(0, 0, -1, -1));
     if (m_caption.isEmpty()) return;
-    QString shown = m_caption;
-    shown.remove(QRegularExpression(QStringLiteral("&(?!&)"))).replace(QStringLiteral("&&"), QStringLiteral("&"));
+    QString shown = MnemonicsShown(m_caption);
     int x = fm.averageCharWidth();
     int w = fm.horizontalAdvance(shown) + 4;
     QRect text(x, 0, std::min(w, width() - x - 2), fm.height());
@@ -51,7 +77,7 @@ AddressEdit::AddressEdit(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
-    auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+    auto* validator = new FieldValidator(this);
     for (size_t i = 0; i < m_fields.size(); ++i) {
         auto* f = new QLineEdit(this);
         f->setFrame(false);

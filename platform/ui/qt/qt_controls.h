@@ -15,6 +15,10 @@
 
 namespace drovan::ui::qt {
 
+// A caption as Windows shows it: a lone '&' marks the next letter and is not drawn, "&&"
+// is one '&'.
+QString MnemonicsShown(const QString& s);
+
 // A click only reports itself; the framework decides the new state and sends it back.
 class ModelCheckBox : public QCheckBox {
 public:

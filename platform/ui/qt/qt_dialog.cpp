@@ -19,6 +19,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,14 +75,7 @@ QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.b
 // A static text's '&' marks a mnemonic unless SS_NOPREFIX: shown without it, "&&" as '&'.
 QString StaticText(const Text& t, DWORD style) {
     QString s = ToQString(t);
-    if (style & SS_NOPREFIX) return s;
-    QString out;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == QLatin1Char('&') && i + 1 < s.size()) ++i;
-        else if (s[i] == QLatin1Char('&')) continue;
-        out += s[i];
-    }
-    return out;
+    return (style & SS_NOPREFIX) ? s : MnemonicsShown(s);
 }
 
 // An edit control shows CR LF as a line break; Qt's editor wants LF.
@@ -110,6 +104,8 @@ QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
     setSizeGripEnabled(false);
     if (s.iconId) setWindowIcon(IconOf(s.iconId));
     ApplyWindowFlags();
+    // A control's widget is made when it is first shown: a wizard's template holds every
+    // page's controls, and those of pages never visited then cost neither time nor memory.
     for (const ControlSnapshot& c : s.controls) {
         Peer peer;
         peer.hwnd = c.hwnd;
@@ -117,19 +113,52 @@ QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
         peer.kind = c.kind;
         peer.style = c.style;
         peer.px = c.px;
-        peer.widget = Build(c);
-        peer.widget->setProperty("drovanId", c.id);
+        peer.unbuilt = c;
         m_order.push_back(c.hwnd);
-        auto& stored = m_peers[c.hwnd] = peer;
-        Apply(stored, c);
+        m_peers[c.hwnd] = std::move(peer);
     }
-    // Windows stacks a dialog's controls in tab order, the first on top, and tabs through
-    // them in that order.
-    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) m_peers[*it].widget->raise();
-    for (size_t i = 1; i < m_order.size(); ++i)
-        QWidget::setTabOrder(m_peers[m_order[i - 1]].widget, m_peers[m_order[i]].widget);
     Place(s, owner);
-    if (s.style & WS_VISIBLE) show();
+    if (s.style & WS_VISIBLE) {
+        BuildShownControls();
+        show();
+    }
+}
+
+QtDialog::Peer& QtDialog::Built(Peer& peer) {
+    if (peer.widget || !peer.unbuilt) return peer;
+    ControlSnapshot s = std::move(*peer.unbuilt);
+    peer.unbuilt.reset();
+    QWidget* w = Build(s);
+    w->setProperty("drovanId", s.id);
+    peer.widget = w;
+    // Windows stacks a dialog's controls in tab order, the first on top, and tabs through
+    // them in that order: the new widget goes just under the control before it and just
+    // after it in the focus chain.
+    auto at = std::find(m_order.begin(), m_order.end(), peer.hwnd);
+    QWidget* before = nullptr;
+    for (auto it = at; it != m_order.begin();)
+        if (QWidget* b = m_peers[*--it].widget) {
+            before = b;
+            break;
+        }
+    QWidget* after = nullptr;
+    for (auto it = at + 1; it != m_order.end() && !after; ++it) after = m_peers[*it].widget;
+    if (before) {
+        w->stackUnder(before);
+        QWidget::setTabOrder(before, w);
+    } else {
+        w->raise();
+        if (after) QWidget::setTabOrder(w, after);
+    }
+    Apply(peer, s);
+    return peer;
+}
+
+void QtDialog::BuildShownControls() {
+    for (HWND h : m_order) {
+        Peer& peer = m_peers[h];
+        if (peer.unbuilt && (peer.unbuilt->style & WS_VISIBLE)) Built(peer);
+    }
 }
 
 void QtDialog::Place(const DialogSnapshot& s, QWidget* owner) {
@@ -275,6 +304,14 @@ QWidget* QtDialog::Build(const ControlSnapshot& c) {
 
 void QtDialog::Apply(Peer& peer, const ControlSnapshot& s) {
     peer.style = s.style;
+    if (!peer.widget) {
+        // Not made yet: kept for when it is, which is now if the control shows on a
+        // dialog that shows.
+        peer.unbuilt = s;
+        if (!(s.style & WS_VISIBLE) || !isVisible()) return;
+        Built(peer);
+        return;
+    }
     QWidget* w = peer.widget;
     bool visible = (s.style & WS_VISIBLE) != 0;
     bool enabled = (s.style & WS_DISABLED) == 0;
@@ -373,6 +410,7 @@ void QtDialog::ApplyDialog(const DialogSnapshot& s, Change what) {
     if (visible && s.iconic && !isMinimized()) showMinimized();
     else if (visible && !s.iconic && isMinimized()) showNormal();
     if (visible != isVisible()) {
+        if (visible) BuildShownControls();
         setVisible(visible);
         if (visible) {
             raise();
@@ -392,10 +430,17 @@ QtDialog::Peer* QtDialog::PeerOf(HWND hwnd) {
     return it == m_peers.end() ? nullptr : &it->second;
 }
 
-QWidget* QtDialog::Control(int id) const {
+QWidget* QtDialog::Control(int id) {
     for (HWND h : m_order)
-        if (auto it = m_peers.find(h); it != m_peers.end() && it->second.id == id) return it->second.widget;
+        if (Peer& peer = m_peers[h]; peer.id == id) return Built(peer).widget;
     return nullptr;
+}
+
+std::vector<QWidget*> QtDialog::Controls(int id) {
+    std::vector<QWidget*> found;
+    for (HWND h : m_order)
+        if (Peer& peer = m_peers[h]; peer.id == id) found.push_back(Built(peer).widget);
+    return found;
 }
 
 std::optional<RECT> QtDialog::ControlRect(int id) const {
@@ -507,7 +552,7 @@ void QtDialog::showEvent(QShowEvent* e) {
     // The first control that takes Tab gets the focus, as the dialog manager gives it.
     for (HWND h : m_order) {
         Peer& peer = m_peers[h];
-        if ((peer.style & WS_TABSTOP) && peer.widget->isVisibleTo(this) && peer.widget->isEnabled()) {
+        if (peer.widget && (peer.style & WS_TABSTOP) && peer.widget->isVisibleTo(this) && peer.widget->isEnabled()) {
             peer.widget->setFocus(Qt::TabFocusReason);
             break;
         }

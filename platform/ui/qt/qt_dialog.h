@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "platform/ui/backend.h"
 #include "platform/ui/qt/qt_snapshot.h"
@@ -34,8 +35,11 @@ public:
     POINT BaseUnitsPx() const { return m_baseUnits; }
     const PaintList& LastPaint() const { return m_paint; }
     int PaintsReceived() const { return m_paintsReceived; }
-    // The widget of a control, by ID (the first, when several share one).
-    QWidget* Control(int id) const;
+    // The widget of a control, by ID (the first, when several share one), made now if it
+    // was not yet.
+    QWidget* Control(int id);
+    // Every control's widget with that ID, in tab order, made now if need be.
+    std::vector<QWidget*> Controls(int id);
     // The control's template rectangle in pixels of this dialog's base units.
     std::optional<RECT> ControlRect(int id) const;
 
@@ -57,9 +61,13 @@ private:
         QWidget* widget = nullptr;
         int pendingEdits = 0;  // the user's typing still on its way to the model
         std::optional<ControlSnapshot> deferred;
+        std::optional<ControlSnapshot> unbuilt;  // its model, until the widget is made
     };
 
     QWidget* Build(const ControlSnapshot& s);
+    // The peer with its widget made (once), stacked and in the focus chain by tab order.
+    Peer& Built(Peer& peer);
+    void BuildShownControls();
     void Apply(Peer& peer, const ControlSnapshot& s);
     void ApplyWindowFlags();
     void Place(const DialogSnapshot& s, QWidget* owner);

@@ -8,6 +8,11 @@
 
 namespace drovan::ui::qt {
 
+// Starts loading fontconfig's configuration on a thread of its own; any thread, before the
+// QApplication is made. Without it the load happens when Qt first needs a font.
+void StartFontConfigPreload();
+// Qt's thread: waits for that load, then loads the font list and the mapped faces.
+void WarmUpFonts();
 // Maps "宋体"/"SimSun" to WenQuanYi Micro Hei and "MS Shell Dlg" to a sans font (with
 // WenQuanYi Micro Hei behind it for Chinese text). Qt's thread, once.
 void InstallFontSubstitutes();
