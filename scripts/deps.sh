@@ -3,8 +3,9 @@
 #   scripts/deps.sh native     the Linux build: compiler, CMake, SQLite, tests
 #   scripts/deps.sh cross      the Windows cross builds as well (MinGW-w64)
 #   scripts/deps.sh qt         the Qt 6 dialog backend and its fonts (the Linux program drovan)
-#   scripts/deps.sh wine       running the Windows test programs under Wine (64-bit only:
-#                              32-bit Wine would pull in i386 and upgrade host packages)
+#   scripts/deps.sh wine       running the Windows test programs and the wizard under Wine
+#                              (64-bit only: 32-bit Wine would pull in i386 and upgrade host
+#                              packages), the wizard on a virtual screen
 set -euo pipefail
 
 native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev libgmock-dev
@@ -12,7 +13,9 @@ native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev 
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64)
 qt=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core)
-wine=(wine wine64 fonts-wqy-microhei)
+# With the wizard on a virtual screen: Xvfb, xwininfo to find its window, ImageMagick to
+# capture it as a PNG and measure the picture.
+wine=(wine wine64 fonts-wqy-microhei xvfb x11-utils imagemagick)
 
 want=("${native[@]}")
 for set in "$@"; do

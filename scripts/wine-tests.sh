@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the cross-built x86_64 test programs under Wine, against a real Win32 implementation
-# nobody here wrote.
-#   scripts/wine-tests.sh [build-folder]       default: build/mingw-x64
+# nobody here wrote, then the wizard itself (scripts/wine-wizard.sh).
+#   scripts/wine-tests.sh [build-folder [linux-build-folder]]
+#                                    defaults: build/mingw-x64 and build/linux
 # The Wine prefix is private to the build folder (never ~/.wine), made once with Mono and
 # Gecko disabled, so that no installer prompt can hang an unattended run. Tests that fail only
 # because Wine lacks a behaviour are listed in tests/wine/known-gaps.txt with the reason, and
@@ -10,6 +11,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/mingw-x64}" && pwd)"
+linux_build="${2:-$root/build/linux}"
 bin="$build/bin"
 gaps="$root/tests/wine/known-gaps.txt"
 timeout_s="${WINE_TEST_TIMEOUT:-180}"
@@ -120,6 +122,22 @@ for prog in "${programs[@]}"; do
   fi
 done
 cd "$root"
+
+# The wizard: drovan-replay.exe against the simulated machine, drovan.exe on a virtual screen.
+results="$work/wizard.results"
+: >"$results"
+set +e
+WINE_WORK="$work" bash "$root/scripts/wine-wizard.sh" "$build" "$linux_build" 2>&1 | tee "$results"
+wizard_rc=${PIPESTATUS[0]}
+set -e
+wizard_passed=$(grep -c '^passed' "$results" || true)
+wizard_failed=$(grep -c '^FAILED' "$results" || true)
+passed=$((passed + wizard_passed))
+failed=$((failed + wizard_failed))
+if [ "$wizard_rc" -ne 0 ] && [ "$wizard_failed" -eq 0 ]; then
+  echo "FAILED  wizard: scripts/wine-wizard.sh ended with exit code $wizard_rc"
+  failed=$((failed + 1))
+fi
 
 # A gap that names no test any more is stale: it would hide a future test of that name.
 for name in "${!reason[@]}"; do
