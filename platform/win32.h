@@ -43,6 +43,7 @@
 #include "win32/registry.h"
 #include "win32/spooler.h"
 #include "win32/services.h"
+#include "win32/setupapi.h"
 #include "win32/shell.h"
 #include "win32/user.h"
 #endif

@@ -36,5 +36,6 @@ int CmdPort(Context& c, const Args& args);
 int CmdJob(Context& c, const Args& args);
 int CmdDefault(Context& c, const Args& args);
 int CmdService(Context& c, const Args& args);
+int CmdUsb(Context& c, const Args& args);
 
 }  // namespace tool

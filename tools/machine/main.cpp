@@ -48,6 +48,12 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
   service NAME status|stop|start [--no-wait]
                           a service's state, or stop or start it (Spooler: the print
                           spooler); waits until it is stopped or running
+  usb attach ID SERIAL [--port N]
+                          plug in a USB printer (ID like vid_0483&pid_5720): its device
+                          interface, its port number N (default: the lowest free) and
+                          its spooler port USB00N
+  usb detach SERIAL       unplug it (the spooler keeps its port)
+  usb list                the USB device interfaces
 
 E is "Windows NT x86", "Windows x64", "Windows IA64" or "Windows ARM64" (default: the
 machine's own). These verbs work while the spooler is stopped.
@@ -117,6 +123,7 @@ int main(int argc, char** argv) {
     if (verb == "job") return tool::CmdJob(c, args);
     if (verb == "default") return tool::CmdDefault(c, args);
     if (verb == "service") return tool::CmdService(c, args);
+    if (verb == "usb") return tool::CmdUsb(c, args);
     std::cerr << "drovan-machine: unknown verb '" << verb << "'\n" << kHelp;
     return 2;
 }

@@ -1,12 +1,14 @@
 // drovan-machine's spooler and service verbs. They shape the machine the way an
 // administrator does, working on the spooler's records directly, so they also work while
 // the spooler service is stopped (when the machine's programs get RPC_S_SERVER_UNAVAILABLE).
+#include <cstdlib>
 #include <iostream>
 #include <utility>
 
 #include "commands.h"
 #include "json.h"
 #include "platform/sim/clock.h"
+#include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/paths.h"
 #include "platform/sim/services_state.h"
@@ -489,6 +491,69 @@ int CmdService(Context& c, const Args& args) {
             *c.out << p.positional[0] << ": " << StateName(s.state) << "\n";
         return 0;
     });
+}
+
+}  // namespace tool
+
+namespace tool {
+
+// usb attach ID SERIAL [--port N] | usb detach SERIAL | usb list
+int CmdUsb(Context& c, const Args& args) {
+    if (args.empty()) return Usage(c, "usb takes attach ID SERIAL [--port N], detach SERIAL or list");
+    const std::string& verb = args[0];
+    Parsed p = Parse(args, 1, {"--port"});
+    if (!p.error.empty()) return Usage(c, "usb " + verb + ": " + p.error);
+    if (verb == "list") {
+        if (!p.positional.empty() || !p.options.empty()) return Usage(c, "usb list takes no arguments");
+        return Guard(c, [&](sim::Store& db) {
+            auto list = db.Read([&] { return sim::devices::Interfaces(db, sim::devices::kUsbDeviceClass); });
+            if (c.json) {
+                *c.out << "[";
+                bool first = true;
+                for (const auto& d : list) {
+                    *c.out << (std::exchange(first, false) ? "" : ",") << "{\"path\":" << JsonString(ToUtf8(d.path))
+                           << ",\"present\":" << (d.present ? "true" : "false") << ",\"port_number\":"
+                           << (d.portNumber ? std::to_string(*d.portNumber) : "null") << "}";
+                }
+                *c.out << "]\n";
+                return 0;
+            }
+            if (list.empty()) *c.out << "no USB devices\n";
+            for (const auto& d : list)
+                *c.out << ToUtf8(d.path) << (d.present ? "  plugged in" : "  unplugged")
+                       << (d.portNumber ? "  port number " + std::to_string(*d.portNumber) : "") << "\n";
+            return 0;
+        });
+    }
+    if (verb == "attach") {
+        if (p.positional.size() != 2) return Usage(c, "usb attach takes ID SERIAL, e.g. vid_0483&pid_5720 A1B2C3");
+        const std::string& id = p.positional[0];
+        const std::string& serial = p.positional[1];
+        auto bad = [](const std::string& s) {
+            return s.empty() || s.find_first_of("#\\/ ") != std::string::npos;
+        };
+        if (bad(id) || bad(serial)) return Usage(c, "usb attach: ID and SERIAL must be non-empty, without #, \\, / or blanks");
+        uint32_t number = 0;
+        if (const std::string* n = p.Get("--port")) {
+            char* end = nullptr;
+            unsigned long v = std::strtoul(n->c_str(), &end, 10);
+            if (n->empty() || *end || v < 1 || v > 255) return Usage(c, "--port takes a number from 1 to 255, not '" + *n + "'");
+            number = static_cast<uint32_t>(v);
+        }
+        return Guard(c, [&](sim::Store& db) {
+            uint32_t port = db.Write([&] { return sim::devices::AttachUsbPrinter(db, ToUtf16(id), ToUtf16(serial), number); });
+            return Report(c, 0, "USB device " + id + " " + serial + " plugged in on port number " + std::to_string(port), "");
+        });
+    }
+    if (verb == "detach") {
+        if (p.positional.size() != 1 || !p.options.empty()) return Usage(c, "usb detach takes SERIAL");
+        return Guard(c, [&](sim::Store& db) {
+            bool known = db.Write([&] { return sim::devices::DetachUsb(db, ToUtf16(p.positional[0])); });
+            if (!known) return Refused(c, "no USB device with the serial " + p.positional[0]);
+            return Report(c, 0, "USB device " + p.positional[0] + " unplugged", "");
+        });
+    }
+    return Usage(c, "unknown usb verb '" + verb + "' (attach, detach, list)");
 }
 
 }  // namespace tool
