@@ -121,6 +121,34 @@ TEST_F(FrameworkOnQt, WorkersMessageBoxIsAnsweredWhileTheGuiThreadWaits) {
     EXPECT_FALSE(m_ended);
 }
 
+TEST_F(FrameworkOnQt, ArrowKeysMoveThroughTheRadioGroupAndCheckAsTheyGo) {
+    QAbstractButton* a = Button(IDC_RADIO_A);
+    QAbstractButton* b = Button(IDC_RADIO_B);
+    QAbstractButton* d = Button(IDC_RADIO_D);
+    QAbstractButton* e = Button(IDC_RADIO_E);
+    a->setFocus();
+    QTest::keyClick(a, Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return b->isChecked(); }));
+    EXPECT_EQ(m_widget->focusWidget(), b);
+    EXPECT_FALSE(a->isChecked());
+    // C is hidden and D starts the next group: from B the group wraps round to A.
+    QTest::keyClick(b, Qt::Key_Right);
+    ASSERT_TRUE(WaitFor([&] { return a->isChecked(); }));
+    EXPECT_EQ(m_widget->focusWidget(), a);
+    EXPECT_FALSE(b->isChecked());
+    EXPECT_FALSE(d->isChecked());
+    QTest::keyClick(a, Qt::Key_Up);
+    ASSERT_TRUE(WaitFor([&] { return b->isChecked(); }));
+    EXPECT_EQ(m_widget->focusWidget(), b);
+    // The second group on its own: Left from D wraps to E, and B stays checked.
+    d->setFocus();
+    QTest::keyClick(d, Qt::Key_Left);
+    ASSERT_TRUE(WaitFor([&] { return e->isChecked(); }));
+    EXPECT_EQ(m_widget->focusWidget(), e);
+    EXPECT_TRUE(b->isChecked());
+    EXPECT_FALSE(d->isChecked());
+}
+
 TEST_F(FrameworkOnQt, TimersRunOnTheMachineClock) {
     Button(IDC_START_TIMER)->click();
     Backend().Settle();

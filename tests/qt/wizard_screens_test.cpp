@@ -2,9 +2,13 @@
 // the Add Port dialog in each language, each control at its template rectangle, pictures
 // of every screen written to the build's screenshot folder.
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QImageReader>
+#include <QPixmap>
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
 
@@ -14,6 +18,8 @@
 #include "platform/sim/clock.h"
 #include "platform/sim/machine.h"
 #include "platform/ui/afx.h"
+#include "platform/ui/qt/qt_resources.h"
+#include "res/dialog_template.h"
 #include "res/resource.h"
 #include "tests/qt/qt_test_support.h"
 
@@ -128,6 +134,78 @@ protected:
 TEST_F(WizardOnQt, EveryScreenInEnglish) {
     StartProgram(1033);
     Walk("wizard-en", false);
+}
+
+TEST_F(WizardOnQt, EnterInTheLicenceIsTheDialogsAndArrowsWalkTheModels) {
+    StartProgram(1033);
+    ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DROVAN_DIALOG) != nullptr; }));
+    QtDialog* d = Dialog(IDD_DROVAN_DIALOG);
+    // The template's WS_EX_TOOLWINDOW: a utility window, no taskbar entry of its own.
+    EXPECT_EQ(d->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    auto* text = qobject_cast<QPlainTextEdit*>(d->Control(IDC_LICENCE_TEXT));
+    ASSERT_NE(text, nullptr);
+    QString licence = text->toPlainText();
+    ASSERT_FALSE(licence.isEmpty());
+    // The licence box has no ES_WANTRETURN: Enter is the dialog's, not a new line. The
+    // default button is Back, disabled on this page: a beep, as the dialog manager gives.
+    int beeps = Backend().Beeps();
+    text->setFocus();
+    QTest::keyClick(text, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return Backend().Beeps() == beeps + 1; }));
+    EXPECT_EQ(text->toPlainText(), licence);
+    EXPECT_TRUE(Shown(d, IDC_LICENCE_TEXT));
+    Button(d, IDC_ACCEPT)->click();
+    ASSERT_TRUE(WaitFor([&] { return Button(d, 3)->isEnabled(); }));
+    Button(d, 3)->click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_MODEL_1); }));
+
+    QAbstractButton* first = Button(d, IDC_MODEL_1);
+    QAbstractButton* second = Button(d, IDC_MODEL_2);
+    ASSERT_TRUE(first->isChecked());
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return second->isChecked(); }));
+    EXPECT_FALSE(first->isChecked());
+    EXPECT_EQ(d->focusWidget(), second);
+    // The template's group runs on past the hidden models to the page buttons (the next
+    // WS_GROUP is further down): Down goes on to Back, a push button, which checks nothing.
+    QTest::keyClick(second, Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == Button(d, IDC_BACK); }));
+    Backend().Settle();
+    EXPECT_TRUE(second->isChecked());
+    QTest::keyClick(Button(d, IDC_BACK), Qt::Key_Up);
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == second; }));
+    QTest::keyClick(second, Qt::Key_Up);
+    ASSERT_TRUE(WaitFor([&] { return first->isChecked(); }));
+    EXPECT_FALSE(second->isChecked());
+    EXPECT_EQ(d->focusWidget(), first);
+}
+
+// The program reads its own pictures without Qt's image plug-ins: pixel for pixel what Qt's
+// readers make of the same bytes.
+TEST(PicturesOnQt, ReadAsQtsOwnReadersReadThem) {
+    for (int id : {IDB_SIDE_BANNER, IDB_DRIVER_FOUND_PICTURE, IDB_CLOSING_PICTURE}) {
+        const drovan::res::BitmapResource* b = drovan::res::FindBitmap(id);
+        ASSERT_NE(b, nullptr) << id;
+        QImage reference;
+        ASSERT_TRUE(reference.loadFromData(b->bmp, static_cast<int>(b->size), "BMP"));
+        const QImage& ours = drovan::ui::qt::BitmapImage(id);
+        ASSERT_EQ(ours.size(), reference.size()) << id;
+        EXPECT_EQ(ours.convertToFormat(QImage::Format_RGB32), reference.convertToFormat(QImage::Format_RGB32)) << id;
+    }
+    const drovan::res::IconResource* r = drovan::res::FindIcon(IDR_MAINFRAME);
+    ASSERT_NE(r, nullptr);
+    QByteArray bytes(reinterpret_cast<const char*>(r->ico), static_cast<qsizetype>(r->size));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "ICO");
+    ASSERT_GE(reader.imageCount(), 2);
+    QIcon icon = drovan::ui::qt::IconOf(IDR_MAINFRAME);
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        ASSERT_TRUE(i == 0 || reader.jumpToImage(i));
+        QImage reference = QPixmap::fromImage(reader.read()).toImage().convertToFormat(QImage::Format_ARGB32);
+        QImage ours = icon.pixmap(reference.size()).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(ours, reference) << "icon image " << i << " of " << reference.width() << " px";
+    }
 }
 
 TEST_F(WizardOnQt, EveryScreenInChinese) {

@@ -164,6 +164,7 @@ void QtBackend::SetWaitCursor(bool on) {
 }
 
 void QtBackend::Beep() {
+    ++m_beeps;
     PostToQt([] { QApplication::beep(); });
 }
 

@@ -75,6 +75,7 @@ public:
     // Whether the framework's GUI thread is idle in a loop (for tests and benchmarks).
     bool FrameworkIdle();
     bool WaitCursorShown() const { return m_waitCursor; }
+    int Beeps() const { return m_beeps; }  // how often the program has beeped
 
 private:
     struct Item {
@@ -106,6 +107,7 @@ private:
     QThread* m_qtThread = nullptr;
     std::atomic<int> m_qtPending{0};
     std::atomic<bool> m_waitCursor{false};
+    std::atomic<int> m_beeps{0};
 
     // Guarded by the machine clock's lock, so that the loop waits for messages and for the
     // next timer in one machine-time wait.

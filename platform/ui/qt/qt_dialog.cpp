@@ -93,7 +93,7 @@ bool IsRadio(DWORD type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIO
 }  // namespace
 
 QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
-    : QDialog(owner), m_backend(backend), m_hwnd(s.hwnd), m_id(s.id), m_serial(++g_serial), m_style(s.style),
+    : QDialog(owner), m_backend(backend), m_hwnd(s.hwnd), m_id(s.id), m_serial(++g_serial), m_style(s.style), m_exStyle(s.exStyle),
       m_baseUnits(s.baseUnits), m_topmost(s.topmost), m_closeGrayed(s.closeGrayed) {
     setObjectName(QStringLiteral("dialog%1").arg(s.id));
     setFont(DialogFont(s.fontFace, s.fontFace.empty() ? 9 : s.fontPoints));
@@ -150,6 +150,10 @@ QtDialog::Peer& QtDialog::Built(Peer& peer) {
         w->raise();
         if (after) QWidget::setTabOrder(w, after);
     }
+    // Keys the dialog manager takes before the control: arrows on buttons, and Enter in a
+    // multi-line edit without ES_WANTRETURN.
+    if (qobject_cast<QAbstractButton*>(w) || (qobject_cast<QPlainTextEdit*>(w) && !(s.style & ES_WANTRETURN)))
+        w->installEventFilter(this);
     Apply(peer, s);
     return peer;
 }
@@ -174,7 +178,9 @@ void QtDialog::Place(const DialogSnapshot& s, QWidget* owner) {
 }
 
 void QtDialog::ApplyWindowFlags() {
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    // A tool window: the utility window of the desktop, with no taskbar entry of its own.
+    Qt::WindowFlags flags = ((m_exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Dialog) | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint;
     if (m_style & WS_SYSMENU) {
         flags |= Qt::WindowSystemMenuHint;
         // A greyed Close item greys the close box too.
@@ -475,6 +481,71 @@ void QtDialog::Typed(Peer& peer, const Text& value) {
     });
 }
 
+void QtDialog::KeyEnter() {
+    HWND h = m_hwnd;
+    m_backend.PostTask([h] {
+        if (Window* w = FromHandle(h)) UserKeyEnter(*w);
+    });
+}
+
+bool QtDialog::MoveInGroup(HWND from, bool forward) {
+    auto at = std::find(m_order.begin(), m_order.end(), from);
+    if (at == m_order.end()) return false;
+    // The group runs from the control with WS_GROUP before this one (or the first) up to
+    // the next control with WS_GROUP, and wraps round.
+    auto begin = at;
+    while (begin != m_order.begin() && !(m_peers[*begin].style & WS_GROUP)) --begin;
+    auto end = at + 1;
+    while (end != m_order.end() && !(m_peers[*end].style & WS_GROUP)) ++end;
+    std::vector<HWND> group(begin, end);
+    size_t index = static_cast<size_t>(at - begin), n = group.size();
+    for (size_t step = 1; step < n; ++step) {
+        Peer& next = m_peers[group[forward ? (index + step) % n : (index + n - step) % n]];
+        // Hidden and disabled controls are passed over, and those that take no focus
+        // (texts, pictures, group boxes).
+        if (!next.widget || !next.widget->isVisibleTo(this) || !next.widget->isEnabled() ||
+            next.widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        next.widget->setFocus(Qt::OtherFocusReason);
+        // An auto radio button reached by an arrow key checks itself, as a click would.
+        auto* radio = qobject_cast<QRadioButton*>(next.widget);
+        if (radio && (next.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && !radio->isChecked()) Clicked(next.hwnd);
+        return true;
+    }
+    return true;  // nothing else in the group: the focus stays
+}
+
+bool QtDialog::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, e);
+    auto* key = static_cast<QKeyEvent*>(e);
+    auto* w = qobject_cast<QWidget*>(watched);
+    HWND h = nullptr;
+    for (auto& [hwnd, peer] : m_peers)
+        if (peer.widget == w) h = hwnd;
+    if (!h) return QDialog::eventFilter(watched, e);
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+        // Without ES_WANTRETURN Enter is the dialog's, and Ctrl+Enter starts a new line.
+        if (key->modifiers() & Qt::ControlModifier) {
+            if (!edit->isReadOnly()) edit->insertPlainText(QStringLiteral("\n"));
+        } else {
+            KeyEnter();
+        }
+        return true;
+    }
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+    switch (key->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        return MoveInGroup(h, true);
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        return MoveInGroup(h, false);
+    default:
+        return false;
+    }
+}
+
 void QtDialog::keyPressEvent(QKeyEvent* e) {
     HWND h = m_hwnd;
     switch (e->key()) {
@@ -486,9 +557,7 @@ void QtDialog::keyPressEvent(QKeyEvent* e) {
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_backend.PostTask([h] {
-            if (Window* w = FromHandle(h)) UserKeyEnter(*w);
-        });
+        KeyEnter();
         e->accept();
         return;
     default:

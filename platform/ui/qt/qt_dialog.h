@@ -44,6 +44,7 @@ public:
     std::optional<RECT> ControlRect(int id) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -73,6 +74,9 @@ private:
     void Place(const DialogSnapshot& s, QWidget* owner);
     void Typed(Peer& peer, const Text& value);
     void Clicked(HWND control);
+    void KeyEnter();
+    // The arrow keys on a button, as the dialog manager moves through a WS_GROUP group.
+    bool MoveInGroup(HWND from, bool forward);
     Peer* PeerOf(HWND hwnd);
 
     QtBackend& m_backend;
@@ -80,6 +84,7 @@ private:
     int m_id;
     unsigned m_serial;
     DWORD m_style;
+    DWORD m_exStyle;
     POINT m_baseUnits;
     bool m_topmost = false;
     bool m_closeGrayed = false;
