@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ui/qt/qt_fonts.h"
 #include "tests/qt/qt_test_support.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
+    // The program's own font set-up, as drovan makes it.
+    drovan::ui::qt::StartFontConfigPreload();
     QApplication app(argc, argv);
     drovan::ui::SetBackend(&qttest::Backend());
     int result = RUN_ALL_TESTS();
