@@ -21,6 +21,7 @@ struct State {
     // Threads that found their wait's condition false since the last notification and
     // sleep on `changed`. A notification wakes them all to look again, so it clears this.
     std::vector<std::thread::id> asleep;
+    std::vector<std::thread::id> workers;  // the program's threads made by CreateThread
 
     void Notify() {
         asleep.clear();
@@ -104,6 +105,20 @@ void NotifyAll() { S().Notify(); }
 bool IsWaitingLocked(std::thread::id thread) {
     const auto& a = S().asleep;
     return std::find(a.begin(), a.end(), thread) != a.end();
+}
+
+void AddWorkerLocked(std::thread::id thread) { S().workers.push_back(thread); }
+
+void RemoveWorkerLocked(std::thread::id thread) {
+    auto& w = S().workers;
+    auto it = std::find(w.begin(), w.end(), thread);
+    if (it != w.end()) w.erase(it);
+}
+
+bool WorkersAsleepLocked() {
+    for (const auto& id : S().workers)
+        if (!IsWaitingLocked(id)) return false;
+    return true;
 }
 
 bool WaitUntil(std::unique_lock<std::mutex>& lock, Millis deadline,

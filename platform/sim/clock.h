@@ -43,6 +43,12 @@ bool WaitUntil(std::unique_lock<std::mutex>& lock, Millis deadline,
 // thread blocked on the machine from one still at work. Call with Lock() held.
 bool IsWaitingLocked(std::thread::id thread);
 
+// The program's worker threads (CreateThread's), so that "every thread waits" can be told:
+// a worker registers before CreateThread returns and leaves as it ends. With Lock() held.
+void AddWorkerLocked(std::thread::id thread);
+void RemoveWorkerLocked(std::thread::id thread);
+bool WorkersAsleepLocked();
+
 // Sleeps for ms of machine time (no object to wait for).
 void SleepFor(Millis ms);
 

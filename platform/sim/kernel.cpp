@@ -98,6 +98,10 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize
     try {
         std::thread([object, lpStartAddress, lpParameter, &started, &ready, &haveId] {
             {
+                std::lock_guard clockLock(clock::Lock());
+                clock::AddWorkerLocked(std::this_thread::get_id());
+            }
+            {
                 std::lock_guard lock(started);
                 object->threadId = static_cast<DWORD>(syscall(SYS_gettid));
                 haveId = true;
@@ -105,6 +109,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize
             }
             DWORD code = lpStartAddress(lpParameter);
             std::lock_guard lock(clock::Lock());
+            clock::RemoveWorkerLocked(std::this_thread::get_id());
             object->exitCode = code;
             object->signalled = true;
             clock::NotifyAll();

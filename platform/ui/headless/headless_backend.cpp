@@ -271,6 +271,11 @@ int HeadlessBackend::PaintCount(int templateId) {
 
 bool HeadlessBackend::GuiBlocked() {
     if (!m_guiWatched) return false;
+    if (m_guiWatch.Exact()) {
+        // One look, under the lock that both the idle flag and every wait change under.
+        std::lock_guard lock(sim::clock::Lock());
+        return !m_idle && m_guiWatch.Waiting();
+    }
     // Not running three times running while not idle in the loop: waiting on something of
     // its own (an event, a worker, a process).
     for (int i = 0; i < 3; ++i) {
@@ -292,7 +297,9 @@ bool HeadlessBackend::Settle(std::chrono::milliseconds bound) {
             if (m_idle && m_queue.empty() && !PaintPendingLocked() && !TimerDueLocked(now)) return true;
         }
         if (Clock::now() >= deadline) return false;
-        if (round > 20 && round % 10 == 0 && GuiBlocked()) return false;
+        // An exact watch costs nothing to ask; an inferred one needs time between looks.
+        bool ask = m_guiWatch.Exact() || (round > 20 && round % 10 == 0);
+        if (ask && GuiBlocked()) return false;
         std::this_thread::sleep_for(std::chrono::microseconds(round < 20 ? 50 : 500));
     }
 }

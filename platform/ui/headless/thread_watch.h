@@ -20,6 +20,10 @@ public:
     // True when the watched thread was found not running: asleep in the kernel, or, where
     // only the thread's run time can be seen, it has not run since the previous look.
     bool Waiting();
+    // True when Waiting() is certain at the moment it is called, not an inference from two
+    // looks: on the simulated machine, which knows its waiters. There Waiting() must be
+    // called with the machine clock's lock held, the lock every wait changes under.
+    bool Exact() const;
 
 private:
     struct State;

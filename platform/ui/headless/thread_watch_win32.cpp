@@ -40,6 +40,8 @@ bool ThreadWatch::CanTell() const {
     return m_state->counted;
 }
 
+bool ThreadWatch::Exact() const { return false; }
+
 bool ThreadWatch::Waiting() {
     std::lock_guard lock(m_state->mutex);
     if (!m_state->counted) return false;
