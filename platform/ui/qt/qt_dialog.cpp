@@ -504,7 +504,7 @@ bool QtDialog::MoveInGroup(HWND from, bool forward) {
         // Hidden and disabled controls are passed over, and those that take no focus
         // (texts, pictures, group boxes).
         if (!next.widget || !next.widget->isVisibleTo(this) || !next.widget->isEnabled() ||
-            next.widget->focusPolicy() == Qt::NoFocus)
+            (next.widget->focusPolicy() == Qt::NoFocus && !next.widget->focusProxy()))
             continue;
         next.widget->setFocus(Qt::OtherFocusReason);
         // An auto radio button reached by an arrow key checks itself, as a click would.
