@@ -25,7 +25,7 @@ std::thread g_preload;
 #ifdef DROVAN_HAVE_FONTCONFIG
 // The program's own fontconfig set-up: the usual font and cache folders, the rendering of
 // a stock Debian desktop, and the generic families led by the faces the dialogs are mapped
-// to. The system's configuration is some hundred files, all parsed before the first font
+// to. The system's configuration is about a hundred files, all parsed before the first font
 // can be matched, and each machine's rules differ; this one is read in well under a
 // millisecond and lays the dialogs out alike everywhere.
 const char kFontConfig[] = R"(<?xml version="1.0"?>
@@ -110,14 +110,12 @@ void WarmUpFonts() {
         // Two loads at once would each do the whole work: wait for the one under way.
         if (g_preload.joinable()) g_preload.join();
     }
-    // The font list, then the faces the dialogs are mapped to: the first dialog's layout
-    // waits for these, so they are loaded while its thread is still starting.
+    // The font list, then the face the wizard's templates are mapped to: the first dialog's
+    // layout waits for both, so they are loaded while the program's thread is starting.
     (void)QFontDatabase::families();
-    for (const char* face : {kChineseFace}) {
-        QFont f(QString::fromLatin1(face));
-        f.setPixelSize(12);
-        (void)QFontMetrics(f).height();
-    }
+    QFont f(QString::fromLatin1(kChineseFace));
+    f.setPixelSize(12);
+    (void)QFontMetrics(f).height();
 }
 
 void InstallFontSubstitutes() {

@@ -8,10 +8,13 @@
 
 namespace drovan::ui::qt {
 
-// Starts loading fontconfig's configuration on a thread of its own; any thread, before the
-// QApplication is made. Without it the load happens when Qt first needs a font.
+// Starts loading the font configuration on a thread of its own; any thread, before the
+// QApplication is made. It is the program's own set-up (the font folders, stock rendering,
+// generic families led by the mapped faces), or the system's when FONTCONFIG_FILE or
+// FONTCONFIG_PATH is set or the mapped faces are not in those folders. Without this call
+// Qt loads the system's configuration when it first needs a font.
 void StartFontConfigPreload();
-// Qt's thread: waits for that load, then loads the font list and the mapped faces.
+// Qt's thread: waits for that load, then loads the font list and the Chinese face.
 void WarmUpFonts();
 // Maps "宋体"/"SimSun" to WenQuanYi Micro Hei and "MS Shell Dlg" to a sans font (with
 // WenQuanYi Micro Hei behind it for Chinese text). Qt's thread, once.
