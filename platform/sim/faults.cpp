@@ -16,9 +16,13 @@ bool TakeFault(const char* op, DWORD* error) {
         });
         if (!present) return false;
         return db.Write([&] {
-            auto s = db.Prepare("SELECT error, remaining FROM faults WHERE op=?");
+            auto s = db.Prepare("SELECT error, remaining, skip FROM faults WHERE op=?");
             s.Bind(1, op);
             if (!s.Step()) return false;
+            if (s.Int(2) > 0) {
+                db.Prepare("UPDATE faults SET skip=skip-1 WHERE op=?").Bind(1, op).Run();
+                return false;
+            }
             *error = static_cast<DWORD>(s.Int(0));
             int64_t remaining = s.Int(1);
             if (remaining == 1) {
@@ -38,11 +42,13 @@ bool TakeFault(const char* op, DWORD* error) {
 void SetFault(Store& db, const Fault& fault) {
     db.Write([&] {
         db.Prepare(
-              "INSERT INTO faults(op, error, remaining) VALUES(?, ?, ?) "
-              "ON CONFLICT(op) DO UPDATE SET error=excluded.error, remaining=excluded.remaining")
+              "INSERT INTO faults(op, error, remaining, skip) VALUES(?, ?, ?, ?) "
+              "ON CONFLICT(op) DO UPDATE SET error=excluded.error, remaining=excluded.remaining, "
+              "skip=excluded.skip")
             .Bind(1, fault.op)
             .Bind(2, fault.error)
             .Bind(3, fault.remaining)
+            .Bind(4, fault.skip)
             .Run();
     });
 }
@@ -61,9 +67,9 @@ void ClearAllFaults(Store& db) {
 std::vector<Fault> ListFaults(Store& db) {
     return db.Read([&] {
         std::vector<Fault> out;
-        auto s = db.Prepare("SELECT op, error, remaining FROM faults ORDER BY op");
+        auto s = db.Prepare("SELECT op, error, remaining, skip FROM faults ORDER BY op");
         while (s.Step())
-            out.push_back({s.Text(0), static_cast<DWORD>(s.Int(1)), s.Int(2)});
+            out.push_back({s.Text(0), static_cast<DWORD>(s.Int(1)), s.Int(2), s.Int(3)});
         return out;
     });
 }

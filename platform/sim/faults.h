@@ -18,6 +18,7 @@ struct Fault {
     std::string op;
     DWORD error = 0;
     int64_t remaining = kAlways;  // uses left, or kAlways
+    int64_t skip = 0;             // calls that succeed before the fault takes effect
 };
 
 // True when the current machine holds a fault for op; uses it up once and gives its

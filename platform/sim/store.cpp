@@ -29,7 +29,8 @@ CREATE TABLE vals(
   type INTEGER NOT NULL,
   data BLOB NOT NULL,
   UNIQUE(key, fold));
-CREATE TABLE faults(op TEXT PRIMARY KEY, error INTEGER NOT NULL, remaining INTEGER NOT NULL);
+CREATE TABLE faults(op TEXT PRIMARY KEY, error INTEGER NOT NULL, remaining INTEGER NOT NULL,
+                    skip INTEGER NOT NULL DEFAULT 0);
 INSERT INTO keys(id, parent, name, fold) VALUES (1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE');
 INSERT INTO keys(id, parent, name, fold) VALUES (2, 0, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER');
 INSERT INTO keys(id, parent, name, fold) VALUES (3, 0, 'HKEY_USERS', 'HKEY_USERS');
@@ -46,6 +47,18 @@ void Configure(sqlite3* db) {
     // transaction across a crash of the process (not of the host's power).
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;",
                  nullptr, nullptr, nullptr);
+}
+
+// Machines made before a fault could let calls pass first lack the faults table's skip
+// column: it is added, defaulting to none, and nothing else changes.
+void AddFaultSkip(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    bool has = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('faults') WHERE name='skip'", -1, &s, nullptr) ==
+        SQLITE_OK)
+        has = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_finalize(s);
+    if (!has) sqlite3_exec(db, "ALTER TABLE faults ADD COLUMN skip INTEGER NOT NULL DEFAULT 0", nullptr, nullptr, nullptr);
 }
 
 }  // namespace
@@ -108,6 +121,7 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
         return nullptr;
     }
     Configure(db);
+    AddFaultSkip(db);
     return std::unique_ptr<Store>(new Store(db));
 }
 

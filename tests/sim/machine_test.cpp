@@ -1,3 +1,5 @@
+#include <sqlite3.h>
+
 #include <fstream>
 
 #include "fresh_machine.h"
@@ -126,4 +128,43 @@ TEST_F(MachineTest, FaultsFailTheNamedOperationAsOftenAsTold) {
     EXPECT_NE(t, nullptr);
     WaitForSingleObject(t, INFINITE);
     CloseHandle(t);
+}
+
+TEST_F(MachineTest, FaultCanLetCallsPassFirst) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, TEXT("Software\\F"), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    auto& db = sim::CurrentMachine().Db();
+    sim::SetFault(db, {"RegOpenKeyExW", ERROR_ACCESS_DENIED, 1, 2});
+    LONG results[4];
+    for (LONG& r : results) {
+        r = RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\F"), 0, KEY_READ, &key);
+        if (r == ERROR_SUCCESS) RegCloseKey(key);
+    }
+    EXPECT_EQ(results[0], ERROR_SUCCESS);
+    EXPECT_EQ(results[1], ERROR_SUCCESS);
+    EXPECT_EQ(results[2], ERROR_ACCESS_DENIED);
+    EXPECT_EQ(results[3], ERROR_SUCCESS);
+}
+
+// A machine folder made before faults could wait for their turn opens, keeps its faults and
+// takes the new kind.
+TEST_F(MachineTest, OlderMachineGainsTheFaultsSkipColumn) {
+    sim::SetFault(sim::CurrentMachine().Db(), {"RegOpenKeyExW", ERROR_ACCESS_DENIED, 3});
+    sim::UseMachine("/nonexistent");  // let go of the database
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((m_folder / "machine.db").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "ALTER TABLE faults DROP COLUMN skip", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    sim::UseMachine(m_folder);
+    auto& db = sim::CurrentMachine().Db();
+    auto faults = sim::ListFaults(db);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].remaining, 3);
+    EXPECT_EQ(faults[0].skip, 0);
+    sim::SetFault(db, {"CreateThread", ERROR_NOT_ENOUGH_MEMORY, 1, 5});
+    EXPECT_EQ(sim::ListFaults(db)[0].skip, 5);
 }

@@ -242,3 +242,20 @@ TEST_F(DriverInfo, RefusedPurgeIsShownAndLeavesPrinterAndDriver) {
     EXPECT_EQ(Printers().size(), 1u);
     EXPECT_EQ(Drivers().size(), 1u);
 }
+
+TEST_F(DriverInfo, UnreadablePrinterListDeletesNothingAndReportsDeleted) {
+    InstallModel();
+    // The wizard's own count reads the list with two calls (size, then records); the
+    // worker's first reading fails.
+    MachineOk({"fault", "set", "EnumPrintersW", "1722", "--once", "--after", "2"});
+    Transcript t = ReplayWithLog(std::string(kToDriverInfo) + kDelete + "dump\nclick 1041\nkey escape\n");
+    ASSERT_EQ(t.exitCode, 0) << t.errors;
+    EXPECT_LT(t.FindLog("EnumSamePrinter()"), 0) << "no count is logged when the list cannot be read";
+    EXPECT_LT(t.FindLog("DeleteDriver()"), 0);
+    const Dump* after = DialogDump(t, 0);
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ((*after)[1039].text, kDeletedEn);
+    ExpectButtons(*after, false, true, true);
+    EXPECT_EQ(Printers().size(), 1u);
+    EXPECT_EQ(Drivers().size(), 1u);
+}

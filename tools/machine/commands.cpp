@@ -156,7 +156,7 @@ int CmdShow(Context& c, const Args& args) {
             first = true;
             for (const auto& f : faults)
                 *c.out << (std::exchange(first, false) ? "" : ",") << "{\"op\":" << JsonString(f.op)
-                       << ",\"error\":" << f.error << ",\"remaining\":" << f.remaining << "}";
+                       << ",\"error\":" << f.error << ",\"remaining\":" << f.remaining << ",\"skip\":" << f.skip << "}";
             *c.out << "]}\n";
             return 0;
         }
@@ -171,7 +171,7 @@ int CmdShow(Context& c, const Args& args) {
         for (const auto& f : faults)
             *c.out << "    " << f.op << " fails with " << f.error << " ("
                    << (f.remaining < 0 ? std::string("always") : std::to_string(f.remaining) + " more")
-                   << ")\n";
+                   << (f.skip > 0 ? ", after " + std::to_string(f.skip) + " more calls" : std::string()) << ")\n";
         return 0;
     });
 }
@@ -281,7 +281,7 @@ int CmdFault(Context& c, const Args& args) {
     const std::string& verb = args[0];
     sim::Fault fault;
     if (verb == "set") {
-        if (args.size() < 3) return Usage(c, "fault set takes OP ERROR [--once|--times N|--always]");
+        if (args.size() < 3) return Usage(c, "fault set takes OP ERROR [--once|--times N|--always] [--after N]");
         fault.op = args[1];
         unsigned long long v;
         if (!ParseNumber(args[2], 0xFFFFFFFFull, &v))
@@ -295,6 +295,10 @@ int CmdFault(Context& c, const Args& args) {
                 if (!ParseNumber(args[++i], 1000000000ull, &v) || v == 0)
                     return Usage(c, "--times takes a positive count");
                 fault.remaining = static_cast<int64_t>(v);
+            } else if (args[i] == "--after" && i + 1 < args.size()) {
+                if (!ParseNumber(args[++i], 1000000000ull, &v))
+                    return Usage(c, "--after takes a count of calls that succeed first");
+                fault.skip = static_cast<int64_t>(v);
             } else {
                 return Usage(c, "unknown fault option '" + args[i] + "'");
             }
@@ -331,12 +335,13 @@ int CmdFault(Context& c, const Args& args) {
                 bool first = true;
                 for (const auto& f : faults)
                     *c.out << (std::exchange(first, false) ? "" : ",") << "{\"op\":" << JsonString(f.op)
-                           << ",\"error\":" << f.error << ",\"remaining\":" << f.remaining << "}";
+                           << ",\"error\":" << f.error << ",\"remaining\":" << f.remaining << ",\"skip\":" << f.skip << "}";
                 *c.out << "]\n";
             } else {
                 for (const auto& f : faults)
                     *c.out << f.op << "\t" << f.error << "\t"
-                           << (f.remaining < 0 ? std::string("always") : std::to_string(f.remaining)) << "\n";
+                           << (f.remaining < 0 ? std::string("always") : std::to_string(f.remaining))
+                           << (f.skip > 0 ? "\tafter " + std::to_string(f.skip) : std::string()) << "\n";
             }
         }
         return 0;

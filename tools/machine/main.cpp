@@ -17,8 +17,9 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
                           set a value (REG_SZ text, REG_DWORD number, REG_BINARY hex,
                           REG_MULTI_SZ one argument per string); missing keys are created
   reg delete PATH [NAME]  delete a value, or a key with everything below it
-  fault set OP ERROR [--once|--times N|--always]
-                          make the Win32 operation OP fail with ERROR
+  fault set OP ERROR [--once|--times N|--always] [--after N]
+                          make the Win32 operation OP fail with ERROR (after N
+                          calls that succeed)
   fault clear [OP]        remove one fault, or all
   fault list              the faults in force
   files [C:\FOLDER]       the files of drive C:
