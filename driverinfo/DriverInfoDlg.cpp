@@ -121,7 +121,12 @@ DWORD WINAPI DriverInfoDlg::DeleteThreadProc(LPVOID lpParameter) {
     memset(szName, 0, sizeof(szName));
     CPrinterNameList list;
     g_printerInfo.GetPrinterName(szName, kNameCapacity);
-    if (g_printerInfo.EnumSamePrinter(szName, list) != 0) {
+    int nSame = g_printerInfo.EnumSamePrinter(szName, list);
+    if (nSame < 0) {
+        // The printers could not be read, so none were deleted: that is no success, and
+        // the user may try again.
+        bSuccess = false;
+    } else if (nSame != 0) {
         for (size_t i = 0; i < list.size(); ++i) {
             if (g_printerInfo.DeleteDriver(list[i].c_str()) == 0) bSuccess = false;
         }

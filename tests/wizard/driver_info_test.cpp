@@ -243,7 +243,7 @@ TEST_F(DriverInfo, RefusedPurgeIsShownAndLeavesPrinterAndDriver) {
     EXPECT_EQ(Drivers().size(), 1u);
 }
 
-TEST_F(DriverInfo, UnreadablePrinterListDeletesNothingAndReportsDeleted) {
+TEST_F(DriverInfo, UnreadablePrinterListDeletesNothingAndReportsFailure) {
     InstallModel();
     // The wizard's own count reads the list with two calls (size, then records); the
     // worker's first reading fails.
@@ -254,8 +254,8 @@ TEST_F(DriverInfo, UnreadablePrinterListDeletesNothingAndReportsDeleted) {
     EXPECT_LT(t.FindLog("DeleteDriver()"), 0);
     const Dump* after = DialogDump(t, 0);
     ASSERT_NE(after, nullptr);
-    EXPECT_EQ((*after)[1039].text, kDeletedEn);
-    ExpectButtons(*after, false, true, true);
+    EXPECT_EQ((*after)[1039].text, kFailedEn);
+    ExpectButtons(*after, true, false, true);
     EXPECT_EQ(Printers().size(), 1u);
     EXPECT_EQ(Drivers().size(), 1u);
 }
