@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <algorithm>
+
 #include "platform/sim/clock.h"
 #include "platform/ui/qt/qt_fonts.h"
 #include "res/dialog_template.h"
@@ -54,6 +56,28 @@ void ExpectTemplateGeometry(drovan::ui::qt::QtDialog* dialog) {
         } else {
             EXPECT_EQ(g.height(), bottom - top) << "control " << ct.id;
         }
+    }
+}
+
+void ExpectTemplateOrder(drovan::ui::qt::QtDialog* dialog) {
+    ASSERT_NE(dialog, nullptr);
+    std::vector<QWidget*> controls = dialog->AllControls();
+    std::vector<QWidget*> chain;
+    for (QWidget* w = dialog->nextInFocusChain(); w && w != dialog; w = w->nextInFocusChain()) chain.push_back(w);
+    QObjectList stack = dialog->children();  // bottom first
+    long lastFocus = -1;
+    long lastStack = static_cast<long>(stack.size());
+    for (size_t i = 0; i < controls.size(); ++i) {
+        long level = stack.indexOf(controls[i]);
+        if (controls[i]->focusPolicy() != Qt::NoFocus) {  // the others are never tabbed to
+            long focus = std::find(chain.begin(), chain.end(), controls[i]) - chain.begin();
+            EXPECT_GT(focus, lastFocus) << "control " << i << " (ID " << controls[i]->property("drovanId").toInt()
+                                        << ") out of tab order";
+            lastFocus = focus;
+        }
+        EXPECT_LT(level, lastStack) << "control " << i << " (ID " << controls[i]->property("drovanId").toInt()
+                                    << ") stacked out of order";
+        lastStack = level;
     }
 }
 

@@ -22,6 +22,9 @@ std::filesystem::path SavePng(QWidget* widget, const std::string& name);
 // Every control of the dialog at its template rectangle in the dialog's base units (a
 // combo box: its closed box at the rectangle's top, no taller than the rectangle).
 void ExpectTemplateGeometry(drovan::ui::qt::QtDialog* dialog);
+// Every control's widget made, in whatever order that happens, still stacks and tabs in
+// the template's order: each one under and before the ones that follow it.
+void ExpectTemplateOrder(drovan::ui::qt::QtDialog* dialog);
 // The visible message box, if any.
 class QMessageBoxFinder;
 QWidget* VisibleMessageBox();

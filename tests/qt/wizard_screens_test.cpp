@@ -146,6 +146,9 @@ TEST_F(WizardOnQt, EnterInTheLicenceIsTheDialogsAndArrowsWalkTheModels) {
     ASSERT_NE(text, nullptr);
     QString licence = text->toPlainText();
     ASSERT_FALSE(licence.isEmpty());
+    // The licence page's controls were made first; the model page's, which come before
+    // them in the template, are made now and must still tab and stack ahead of them.
+    qttest::ExpectTemplateOrder(d);
     // The licence box has no ES_WANTRETURN: Enter is the dialog's, not a new line. The
     // default button is Back, disabled on this page: a beep, as the dialog manager gives.
     int beeps = Backend().Beeps();

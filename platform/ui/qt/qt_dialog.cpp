@@ -141,14 +141,16 @@ QtDialog::Peer& QtDialog::Built(Peer& peer) {
             before = b;
             break;
         }
-    QWidget* after = nullptr;
-    for (auto it = at + 1; it != m_order.end() && !after; ++it) after = m_peers[*it].widget;
-    if (before) {
-        w->stackUnder(before);
-        QWidget::setTabOrder(before, w);
-    } else {
-        w->raise();
-        if (after) QWidget::setTabOrder(w, after);
+    if (before) w->stackUnder(before);
+    else w->raise();
+    // Qt moves only the second widget of a pair and passes over widgets that take no
+    // focus, so the chain of those that do is laid again from the front.
+    QWidget* previous = nullptr;
+    for (HWND h : m_order) {
+        QWidget* next = m_peers[h].widget;
+        if (!next || next->focusPolicy() == Qt::NoFocus) continue;
+        if (previous) QWidget::setTabOrder(previous, next);
+        previous = next;
     }
     // Keys the dialog manager takes before the control: arrows on buttons, and Enter in a
     // multi-line edit without ES_WANTRETURN.
@@ -440,6 +442,12 @@ QWidget* QtDialog::Control(int id) {
     for (HWND h : m_order)
         if (Peer& peer = m_peers[h]; peer.id == id) return Built(peer).widget;
     return nullptr;
+}
+
+std::vector<QWidget*> QtDialog::AllControls() {
+    std::vector<QWidget*> all;
+    for (HWND h : m_order) all.push_back(Built(m_peers[h]).widget);
+    return all;
 }
 
 std::vector<QWidget*> QtDialog::Controls(int id) {

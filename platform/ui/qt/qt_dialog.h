@@ -40,6 +40,8 @@ public:
     QWidget* Control(int id);
     // Every control's widget with that ID, in tab order, made now if need be.
     std::vector<QWidget*> Controls(int id);
+    // Every control's widget in tab order, made now if need be.
+    std::vector<QWidget*> AllControls();
     // The control's template rectangle in pixels of this dialog's base units.
     std::optional<RECT> ControlRect(int id) const;
 
