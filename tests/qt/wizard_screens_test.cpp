@@ -13,7 +13,9 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/sim/clock.h"
 #include "platform/sim/machine.h"
@@ -31,14 +33,20 @@ using qttest::WaitFor;
 
 class WizardOnQt : public ::testing::Test {
 protected:
-    void StartProgram(int lang) {
+    // setup: drovan-machine commands (arguments already quoted) run on the new machine
+    // before the program starts.
+    void StartProgram(int lang, const std::vector<std::string>& setup = {}) {
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::path folder = std::filesystem::path(QT_SCRATCH_DIR) / name;
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder.parent_path());
-        std::string init = std::string(DROVAN_MACHINE_TOOL) + " --machine '" + folder.string() + "' init --lang " +
-                           std::to_string(lang) + " >/dev/null";
+        const std::string tool = std::string(DROVAN_MACHINE_TOOL) + " --machine '" + folder.string() + "' ";
+        std::string init = tool + "init --lang " + std::to_string(lang) + " >/dev/null";
         ASSERT_EQ(std::system(init.c_str()), 0) << init;
+        for (const auto& command : setup) {
+            std::string line = tool + command + " >/dev/null";
+            ASSERT_EQ(std::system(line.c_str()), 0) << line;
+        }
         ::setenv("DROVAN_MACHINE", folder.c_str(), 1);
         sim::UseMachine(folder);  // the program's static objects may have opened another already
         // The program starts in its own directory, beside its licence texts and packages.
@@ -215,5 +223,49 @@ TEST_F(WizardOnQt, EveryScreenInChinese) {
     StartProgram(2052);
     Walk("wizard-cn", true);
 }
+
+// The installed-driver dialog over the model page, before and after Delete, in both
+// languages; Install then goes on to the port page.
+class DriverInfoOnQt : public WizardOnQt, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DriverInfoOnQt, OfferDeleteAndInstall) {
+    const bool chinese = GetParam() == 2052;
+    const std::string prefix = chinese ? "driverinfo-cn" : "driverinfo-en";
+    StartProgram(GetParam(), {"driver add 'QB410 Printer' --file '" + std::string(DROVAN_BIN_DIR) + "/mr2a.ini'",
+                              "printer add 'QB410 Printer' --driver 'QB410 Printer' --port LPT1:"});
+    ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DROVAN_DIALOG) != nullptr; }));
+    QtDialog* d = Dialog(IDD_DROVAN_DIALOG);
+    Button(d, IDC_ACCEPT)->click();
+    ASSERT_TRUE(WaitFor([&] { return Button(d, 3)->isEnabled(); }));
+    Button(d, 3)->click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_MODEL_1); }));
+    Button(d, 3)->click();
+
+    ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DRIVERINFO_DIALOG) != nullptr; }));
+    QtDialog* info = Dialog(IDD_DRIVERINFO_DIALOG);
+    qttest::ExpectTemplateGeometry(info);
+    auto* message = qobject_cast<QLabel*>(info->Control(IDC_DRIVERINFO_MESSAGE));
+    ASSERT_NE(message, nullptr);
+    const QString offer = chinese ? QString::fromUtf8("本机已安装了 1 个 QB410 Printer 驱动程序\r\n\r\n请选择删除还是继续安装?")
+                                  : QStringLiteral("There are 1 QB410 Printer Drivers Installed\r\n\r\nPlease choose Delete or still Install");
+    ASSERT_TRUE(WaitFor([&] { return message->text() == offer; })) << message->text().toStdString();
+    EXPECT_EQ(Button(info, IDC_DRIVERINFO_DELETE)->text(), chinese ? QString::fromUtf8("删除") : QStringLiteral("Delete"));
+    qttest::SavePng(info, prefix + "-1-offer");
+
+    Button(info, IDC_DRIVERINFO_DELETE)->click();
+    const QString deleted = chinese ? QString::fromUtf8("\r\n      \"QB410 Printer\" 驱动程序已删除")
+                                    : QStringLiteral("\r\n      \"QB410 Printer\" drivers have been deleted");
+    ASSERT_TRUE(WaitFor([&] { return message->text() == deleted; }, 20000)) << message->text().toStdString();
+    EXPECT_FALSE(Button(info, IDC_DRIVERINFO_DELETE)->isEnabled());
+    EXPECT_TRUE(Button(info, IDC_DRIVERINFO_INSTALL)->isEnabled());
+    qttest::SavePng(info, prefix + "-2-deleted");
+
+    Button(info, IDC_DRIVERINFO_INSTALL)->click();
+    ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DRIVERINFO_DIALOG) == nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return Shown(d, IDC_PORT_LIST); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DriverInfoOnQt, ::testing::Values(1033, 2052),
+                         [](const auto& p) { return p.param == 2052 ? std::string("Chinese") : std::string("English"); });
 
 }  // namespace
