@@ -1,6 +1,7 @@
 // Installations that fail: the launch errors of the shell, a print UI that fails or
 // hangs, values the record refuses. The user sees the failure, and nothing is half-made.
 #include <fstream>
+#include <ostream>
 
 #include "wizard_fixture.h"
 
@@ -34,6 +35,9 @@ struct LaunchError {
     int code;
     const char* message;
 };
+
+// How gtest names the case in its listing (and so in ctest's): the code, not the bytes.
+void PrintTo(const LaunchError& e, std::ostream* os) { *os << "error " << e.code; }
 
 class LaunchFails : public WizardTest, public ::testing::WithParamInterface<LaunchError> {};
 

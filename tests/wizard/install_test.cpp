@@ -31,6 +31,8 @@ struct ArchCase {
     const char* driverFile;
 };
 
+void PrintTo(const ArchCase& c, std::ostream* os) { *os << c.arch; }
+
 class InstallOn : public WizardTest, public ::testing::WithParamInterface<ArchCase> {};
 
 }  // namespace

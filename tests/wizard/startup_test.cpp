@@ -46,6 +46,8 @@ struct LanguageCase {
     const char* marker;
 };
 
+void PrintTo(const LanguageCase& c, std::ostream* os) { *os << "language " << c.lang; }
+
 class StartLanguage : public WizardTest, public ::testing::WithParamInterface<LanguageCase> {};
 
 }  // namespace
