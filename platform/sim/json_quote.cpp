@@ -1,9 +1,9 @@
-// The JSON string quoting of the simulated machine's tools (platform/sim/text.cpp), for the
-// Windows build, which has no simulated machine: the same escapes, so that a transcript made
-// on Windows compares byte for byte with one made on the simulated machine.
+// JSON string quoting for transcripts and drovan-machine --json. Plain C++ with no part of
+// the simulated machine, so that the Windows build of the headless backend quotes with the
+// very same code and a transcript made there compares byte for byte with one made here.
 #include <cstdio>
-#include <string>
-#include <string_view>
+
+#include "text.h"
 
 namespace sim {
 
