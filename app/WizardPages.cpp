@@ -4,6 +4,7 @@
 
 #include "app/DrovanDlg.h"
 #include "engine/Catalogue.h"
+#include "ports/SerialSettings.h"
 
 namespace {
 
@@ -200,13 +201,8 @@ void CDrovanDlg::OnPortPageNext() {
             m_bUsbInstallStarted = true;
         }
     } else if (wcsstr(strPort, TEXT("COM")) != NULL) {
-        // The port number: at most two decimal digits from index 3 (COM12: gives 12).
-        int nPort = 0;
-        for (int i = 3; i < 5 && i < strPort.GetLength(); ++i) {
-            WCHAR ch = strPort[i];
-            if (ch < TEXT('0') || ch > TEXT('9')) break;
-            nPort = nPort * 10 + (ch - TEXT('0'));
-        }
+        // The whole number of a COMn: name (COM123: is port 123, not 12); 0 for others.
+        int nPort = ComPortNumber(strPort);
         int nBaud = ValueAt(kBaudRates, m_cbBaud.GetCurSel(), 0);
         WCHAR chParity = ValueAt(kParities, m_cbParity.GetCurSel(), static_cast<WCHAR>(0));
         int nDataBits = ValueAt(kDataBits, m_cbDataBits.GetCurSel(), 0);

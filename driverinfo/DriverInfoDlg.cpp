@@ -126,10 +126,10 @@ DWORD WINAPI DriverInfoDlg::DeleteThreadProc(LPVOID lpParameter) {
         // The printers could not be read, so none were deleted: that is no success, and
         // the user may try again.
         bSuccess = false;
-    } else if (nSame != 0) {
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (g_printerInfo.DeleteDriver(list[i].c_str()) == 0) bSuccess = false;
-        }
+    } else if (g_printerInfo.DeleteDriver(szName, list) == 0) {
+        // Also with no printer left: a driver that an earlier Delete could not remove is
+        // tried again, and only a model with neither printers nor driver counts as deleted.
+        bSuccess = false;
     }
     SetEvent(hEvent);
     return bSuccess ? 0 : 1;

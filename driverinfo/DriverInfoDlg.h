@@ -23,9 +23,9 @@ public:
     CString m_strDriverName;
     CString m_strMessage;
 
-    // The delete worker: removes every printer of the model named in g_printerInfo, with
-    // its driver. lpParameter is the completion event, signalled when it is done. Exit
-    // code 0 when every removal succeeded (or there was none), 1 otherwise.
+    // The delete worker: removes every printer of the model named in g_printerInfo, then
+    // the model's driver. lpParameter is the completion event, signalled when it is done.
+    // Exit code 0 when neither a printer of the model nor its driver is left, 1 otherwise.
     static DWORD WINAPI DeleteThreadProc(LPVOID lpParameter);
 
 protected:

@@ -57,7 +57,8 @@ int CPrinterInfo::NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName) {
         return 0;
     }
     Sleep(500);
-    if (IsDriverInstall(m_szPrinterName) && IsRequestedPrinterPresent()) {
+    bool bRequested = false;
+    if (IsDriverInstall(m_szPrinterName, &bRequested) && bRequested) {
         Log(TEXT("kwl at PrinterInfo NormalInstaller() IsDriverInstall(m_szPrinterName) true"));
         return 1;
     }
@@ -105,7 +106,10 @@ int CPrinterInfo::ExecutePrint(LPCWSTR pszParameters) {
     return 0;
 }
 
-int CPrinterInfo::IsDriverInstall(LPCWSTR pszName) {
+int CPrinterInfo::IsDriverInstall(LPCWSTR pszName) { return IsDriverInstall(pszName, NULL); }
+
+int CPrinterInfo::IsDriverInstall(LPCWSTR pszName, bool* pbRequested) {
+    if (pbRequested != NULL) *pbRequested = false;
     size_t n = wcslen(pszName);
     DWORD dwCount = 0;
     bool bFailed = false;
@@ -114,8 +118,14 @@ int CPrinterInfo::IsDriverInstall(LPCWSTR pszName) {
     const PRINTER_INFO_2W* pPrinters = reinterpret_cast<const PRINTER_INFO_2W*>(pBuffer);
     int bInstall = 0;
     for (DWORD i = 0; i < dwCount; ++i) {
-        if (pPrinters[i].pPrinterName != NULL && wcsncmp(pPrinters[i].pPrinterName, pszName, n) == 0) {
-            bInstall = 1;
+        const PRINTER_INFO_2W& p = pPrinters[i];
+        if (p.pPrinterName == NULL || wcsncmp(p.pPrinterName, pszName, n) != 0) continue;
+        bInstall = 1;
+        if (pbRequested == NULL) break;
+        // The printer asked for may come after another one the name rule matches (a copy
+        // on another port): look on until it is found.
+        if (IsRequestedPrinter(p, wcslen(m_szPrinterName))) {
+            *pbRequested = true;
             break;
         }
     }
@@ -125,25 +135,13 @@ int CPrinterInfo::IsDriverInstall(LPCWSTR pszName) {
     return bInstall;
 }
 
-bool CPrinterInfo::IsRequestedPrinterPresent() {
+bool CPrinterInfo::IsRequestedPrinter(const PRINTER_INFO_2W& p, size_t nName) const {
     // A printer of the name left on another port, or with another driver, must not turn
-    // a failed attempt into success.
-    size_t n = wcslen(m_szPrinterName);
-    DWORD dwCount = 0;
-    bool bFailed = false;
-    BYTE* pBuffer = EnumLocalPrinters(&dwCount, &bFailed);
-    if (bFailed) return false;
-    const PRINTER_INFO_2W* pPrinters = reinterpret_cast<const PRINTER_INFO_2W*>(pBuffer);
-    bool bPresent = false;
-    for (DWORD i = 0; i < dwCount && !bPresent; ++i) {
-        const PRINTER_INFO_2W& p = pPrinters[i];
-        bPresent = p.pPrinterName != NULL && p.pPortName != NULL && p.pDriverName != NULL &&
-                   wcsncmp(p.pPrinterName, m_szPrinterName, n) == 0 &&
-                   wcscmp(p.pPortName, m_szPortName) == 0 &&
-                   wcscmp(p.pDriverName, m_szPrinterName) == 0;
-    }
-    free(pBuffer);
-    return bPresent;
+    // a failed attempt into success. The spooler keeps port and driver names in the
+    // letter case it was first given and compares them without regard to case: so do we.
+    return p.pPrinterName != NULL && p.pPortName != NULL && p.pDriverName != NULL &&
+           wcsncmp(p.pPrinterName, m_szPrinterName, nName) == 0 && _wcsicmp(p.pPortName, m_szPortName) == 0 &&
+           _wcsicmp(p.pDriverName, m_szPrinterName) == 0;
 }
 
 bool CPrinterInfo::InstallPrinter() { return NormalInstaller(NULL, NULL) != 0; }

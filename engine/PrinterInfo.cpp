@@ -42,15 +42,26 @@ void CPrinterInfo::Log(LPCWSTR pszFormat, ...) {
 void CPrinterInfo::GetAppPath() {
     WCHAR szModule[APP_PATH_CAPACITY];
     memset(szModule, 0, sizeof(szModule));
-    GetModuleFileNameW(NULL, szModule, APP_PATH_CAPACITY);
+    DWORD dwLength = GetModuleFileNameW(NULL, szModule, APP_PATH_CAPACITY);
+    memset(m_szAppPath, 0, sizeof(m_szAppPath));
+    // A path that fills the whole buffer was cut short (Windows since Vista says so with
+    // ERROR_INSUFFICIENT_BUFFER, XP only by the length, and leaves it unterminated): its
+    // last backslash would name a parent folder and the packages found there. Refuse it
+    // like any value that does not fit; the record then installs nothing.
+    if (dwLength == 0 || dwLength >= APP_PATH_CAPACITY) {
+        m_nRefused |= REFUSED_APP;
+        Log(TEXT("kwl at PrinterInfo GetAppPath() refused nLength=%d,nCapacity=%d"), static_cast<int>(dwLength),
+            static_cast<int>(APP_PATH_CAPACITY));
+        return;
+    }
     // Keep the directory with its trailing backslash. A path without any backslash
     // (never seen on Windows) leaves an empty directory: the files are then looked up
     // nowhere rather than somewhere unintended.
-    size_t i = wcslen(szModule);
+    size_t i = dwLength;
     while (i > 0 && szModule[i - 1] != 0x5C) --i;
     szModule[i] = 0;
-    memset(m_szAppPath, 0, sizeof(m_szAppPath));
     wcsncpy_s(m_szAppPath, APP_PATH_CAPACITY, szModule, _TRUNCATE);
+    m_nRefused &= ~REFUSED_APP;
     Log(TEXT("kwl at PrinterInfo GetAppPath() m_szAppPath=%s"), m_szAppPath);
 }
 
@@ -78,7 +89,9 @@ void CPrinterInfo::SetPrinterName(LPCWSTR pszPrinterName) {
 void CPrinterInfo::SetInfFilePath(LPCWSTR pszInfFileName) {
     size_t nApp = wcslen(m_szAppPath);
     size_t nName = pszInfFileName != NULL ? wcslen(pszInfFileName) : 0;
-    if (pszInfFileName == NULL || nApp + nName >= INF_PATH_CAPACITY) {
+    // Without the program's directory the INF file would be looked for relative to the
+    // current directory: refuse that too.
+    if (pszInfFileName == NULL || nApp == 0 || nApp + nName >= INF_PATH_CAPACITY) {
         m_szInfPath[0] = 0;
         m_nRefused |= REFUSED_INF;
         Log(TEXT("kwl at PrinterInfo SetInfFilePath() refused nLength=%d,nCapacity=%d"),

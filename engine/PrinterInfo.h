@@ -33,16 +33,20 @@ public:
     int NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName);
     int ExecutePrint(LPCWSTR pszParameters);
     int IsDriverInstall(LPCWSTR pszName);
+    // The same check, and over the same reading of the printer list whether the printer
+    // asked for is among them: *pbRequested is set true when a printer that the name rule
+    // matches stands on m_szPortName with the model's driver (m_szPrinterName).
+    int IsDriverInstall(LPCWSTR pszName, bool* pbRequested);
     bool InstallPrinter();
-    // True when a printer that IsDriverInstall's rule matches stands on m_szPortName with
-    // the model's driver (m_szPrinterName).
-    bool IsRequestedPrinterPresent();
 
     // Removal of the printers of a model and of their driver.
     int EnumSamePrinter(LPCWSTR pszName, CPrinterNameList& list);
     void GetPrinterName(LPWSTR pszBuffer, int nCapacity);
     int DeletePrintJob(HANDLE hPrinter);
-    int DeleteDriver(LPCWSTR pszName);
+    // Deletes every listed printer (its queue purged first), then the driver named
+    // pszDriver, once. 1 when every listed printer is gone and the driver is no longer
+    // installed (also when it never was), else 0.
+    int DeleteDriver(LPCWSTR pszDriver, const CPrinterNameList& printers);
 
     enum { APP_PATH_CAPACITY = 260, INF_PATH_CAPACITY = 260, NAME_CAPACITY = 200 };
 
@@ -53,6 +57,15 @@ public:
 
 private:
     static LPCWSTR LaunchErrorMessage(DWORD dwError);
+    // Whether a printer record is the one an installation asked for.
+    bool IsRequestedPrinter(const PRINTER_INFO_2W& printer, size_t nName) const;
+
+    // The two halves of DeleteDriver: one listed printer (1 when it is gone), and the
+    // driver (1 when it is no longer installed).
+    int DeleteListedPrinter(LPCWSTR pszPrinter);
+    int DeleteModelDriver(LPCWSTR pszDriver);
+    // How many local printers use the driver, or -1 when the list cannot be read.
+    int CountDriverUsers(LPCWSTR pszDriver);
 
     // Formats one line into a zeroed 1024-character buffer and hands it to the log.
     void Log(LPCWSTR pszFormat, ...);
@@ -61,7 +74,7 @@ private:
     bool CopyField(WCHAR* pszField, size_t nCapacity, LPCWSTR pszValue, LPCWSTR pszTag,
                    int nField);
 
-    enum { REFUSED_NAME = 1, REFUSED_INF = 2, REFUSED_PORT = 4 };
+    enum { REFUSED_NAME = 1, REFUSED_INF = 2, REFUSED_PORT = 4, REFUSED_APP = 8 };
     int m_nRefused;
 };
 

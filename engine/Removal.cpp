@@ -1,5 +1,5 @@
 // Removal of the printers of a model and of their driver: the installer names a printer
-// after its driver, so one name serves first as the printer's and then as the driver's.
+// after its driver, so the model's name is also the name of the driver its printers use.
 #include <stdlib.h>
 #include <string.h>
 
@@ -97,54 +97,106 @@ int CPrinterInfo::DeletePrintJob(HANDLE hPrinter) {
     return 0;
 }
 
-int CPrinterInfo::DeleteDriver(LPCWSTR pszName) {
-    Log(TEXT("kwl at PrinterInfo DeleteDriver() pszDriver=%s"), pszName);
+int CPrinterInfo::DeleteDriver(LPCWSTR pszDriver, const CPrinterNameList& printers) {
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() pszDriver=%s"), pszDriver);
+    // The printers go first: their driver cannot go while one of them still uses it, and
+    // it is one driver for all of them, deleted once.
+    int nFailed = 0;
+    for (size_t i = 0; i < printers.size(); ++i) {
+        if (DeleteListedPrinter(printers[i].c_str()) == 0) ++nFailed;
+    }
+    if (nFailed > 0) {
+        // A printer left behind may use the driver: it stays too, and the user may try again.
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() nFailedPrinters=%d"), nFailed);
+        return 0;
+    }
+    if (pszDriver == NULL || pszDriver[0] == 0) return 0;  // no driver can be named
+    return DeleteModelDriver(pszDriver);
+}
+
+int CPrinterInfo::DeleteListedPrinter(LPCWSTR pszPrinter) {
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() pszPrinter=%s"), pszPrinter);
     PRINTER_DEFAULTSW defaults;
     defaults.pDatatype = NULL;
     defaults.pDevMode = NULL;
     defaults.DesiredAccess = PRINTER_ALL_ACCESS;
     HANDLE hPrinter = NULL;
-    BOOL bOpened = OpenPrinterW(const_cast<LPWSTR>(pszName), &hPrinter, &defaults);
-    Log(TEXT("kwl at PrinterInfo DeleteDriver() OpenPrinter() retBool=%d"), bOpened ? 1 : 0);
-
-    if (bOpened && hPrinter != NULL) {
-        if (DeletePrintJob(hPrinter) == 0) {
-            Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrintJob() false"));
-            ClosePrinter(hPrinter);
-            return 0;
-        }
-        Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrintJob() true"));
-        if (DeletePrinter(hPrinter)) {
-            Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinter() true"));
-        } else {
-            Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinter() false dwError=%x"), GetLastError());
-        }
-        if (ClosePrinter(hPrinter)) {
-            Log(TEXT("kwl at PrinterInfo DeleteDriver() ClosePrinter() true"));
-        } else {
-            Log(TEXT("kwl at PrinterInfo DeleteDriver() ClosePrinter() false dwError=%x"), GetLastError());
-        }
+    BOOL bOpened = OpenPrinterW(const_cast<LPWSTR>(pszPrinter), &hPrinter, &defaults);
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() OpenPrinter() retBool=%d"), bOpened && hPrinter != NULL ? 1 : 0);
+    if (!bOpened || hPrinter == NULL) {
+        // A printer that went since it was listed is gone, as asked; one that cannot be
+        // opened is still there.
+        DWORD dwError = GetLastError();
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() OpenPrinter() false dwError=%x"), dwError);
+        return dwError == ERROR_INVALID_PRINTER_NAME ? 1 : 0;
     }
+    if (DeletePrintJob(hPrinter) == 0) {
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrintJob() false"));
+        ClosePrinter(hPrinter);
+        return 0;
+    }
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrintJob() true"));
+    BOOL bDeleted = DeletePrinter(hPrinter);
+    if (bDeleted) {
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinter() true"));
+    } else {
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinter() false dwError=%x"), GetLastError());
+    }
+    if (ClosePrinter(hPrinter)) {
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() ClosePrinter() true"));
+    } else {
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() ClosePrinter() false dwError=%x"), GetLastError());
+    }
+    return bDeleted ? 1 : 0;
+}
 
-    LPWSTR pszDriver = const_cast<LPWSTR>(pszName);
-    if (DeletePrinterDriverExW(NULL, NULL, pszDriver, DPD_DELETE_UNUSED_FILES, 3)) {
+int CPrinterInfo::DeleteModelDriver(LPCWSTR pszDriver) {
+    LPWSTR pszName = const_cast<LPWSTR>(pszDriver);
+    if (DeletePrinterDriverExW(NULL, NULL, pszName, DPD_DELETE_UNUSED_FILES, 3)) {
         Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx() true"));
         return 1;
     }
-    Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx() false pszDriver=%s,dwError1=%x"),
-        pszName, GetLastError());
+    DWORD dwError = GetLastError();
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx() false pszDriver=%s,dwError1=%x"), pszDriver,
+        dwError);
+    if (dwError == ERROR_UNKNOWN_PRINTER_DRIVER) {
+        // Not installed (any more, or never): nothing of the model is left.
+        Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx() not installed pszDriver=%s"), pszDriver);
+        return 1;
+    }
+    // The spooler answers "in use" both for a driver a printer uses and for one whose
+    // files it still holds; only the second goes after a restart. Any other refusal is
+    // not cured by one either.
+    if (dwError != ERROR_PRINTER_DRIVER_IN_USE) return 0;
+    int nUsers = CountDriverUsers(pszDriver);
+    Log(TEXT("kwl at PrinterInfo DeleteDriver() CountDriverUsers() nUsers=%d"), nUsers);
+    if (nUsers != 0) return 0;
 
-    // A driver the spooler still holds (a file of it loaded) goes after a restart.
     for (int ii = 0; ii < kDriverRetries; ++ii) {
         StopSpoolerService();
         Sleep(kAfterStopMs * static_cast<DWORD>(ii + 1));
         StartSpoolerService();
         Sleep(kAfterStartMs * static_cast<DWORD>(ii + 1));
-        if (DeletePrinterDriverExW(NULL, NULL, pszDriver, DPD_DELETE_UNUSED_FILES, 3)) {
+        if (DeletePrinterDriverExW(NULL, NULL, pszName, DPD_DELETE_UNUSED_FILES, 3)) {
             Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx()2 true ii=%d"), ii);
             return 1;
         }
         Log(TEXT("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx()2 false ii=%d"), ii);
     }
     return 0;
+}
+
+int CPrinterInfo::CountDriverUsers(LPCWSTR pszDriver) {
+    DWORD dwCount = 0;
+    bool bFailed = false;
+    BYTE* pBuffer = EnumLocalPrinters(&dwCount, &bFailed);
+    if (bFailed) return -1;
+    const PRINTER_INFO_2W* pPrinters = reinterpret_cast<const PRINTER_INFO_2W*>(pBuffer);
+    int nUsers = 0;
+    for (DWORD i = 0; i < dwCount; ++i) {
+        // Driver names are the spooler's, compared without regard to case.
+        if (pPrinters[i].pDriverName != NULL && _wcsicmp(pPrinters[i].pDriverName, pszDriver) == 0) ++nUsers;
+    }
+    free(pBuffer);
+    return nUsers;
 }

@@ -1,12 +1,32 @@
 // The serial settings chosen for a COM port, stored as that port's system defaults.
 #include <string.h>
 
+#include "ports/SerialSettings.h"
+
 #include "app/DrovanDlg.h"
+
+namespace {
+
+const int kLargestPortNumber = 99999;  // far beyond any serial port; keeps n from overflowing
+
+}  // namespace
+
+int ComPortNumber(LPCWSTR pszPortName) {
+    if (pszPortName == NULL || wcsncmp(pszPortName, TEXT("COM"), 3) != 0) return 0;
+    int nPort = 0;
+    size_t i = 3;
+    for (; pszPortName[i] >= TEXT('0') && pszPortName[i] <= TEXT('9'); ++i) {
+        nPort = nPort * 10 + (pszPortName[i] - TEXT('0'));
+        if (nPort > kLargestPortNumber) return 0;
+    }
+    if (i == 3 || pszPortName[3] == TEXT('0') || pszPortName[i] != TEXT(':') || pszPortName[i + 1] != 0) return 0;
+    return nPort;
+}
 
 bool CDrovanDlg::SetSerialPortSettings(int nPort, int nBaud, WCHAR chParity, int nDataBits,
                                        WCHAR chStop, WCHAR chFlow) {
-    // Only a real COM port number names a value of its own; a name such as KLCOM5:
-    // reads as port 0, whose settings would land under a port that does not exist.
+    // Only a real COM port number names a value of its own (ComPortNumber gives 0 for a
+    // name such as KLCOM5:): a port 0 does not exist.
     if (nPort < 1) return false;
     HKEY hKey = NULL;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"),

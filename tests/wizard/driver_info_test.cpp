@@ -1,7 +1,10 @@
 // The installed-driver dialog: the model page's Next with printers of the model already
 // installed, what the dialog offers in both languages, and what Delete removes from the
-// machine: printers (their queues purged first) and the driver, with the spooler restarted
-// when the driver will not go.
+// machine: every printer of the model (its queue purged first), then the model's driver,
+// with the spooler restarted only when it holds a driver no printer uses.
+#include <algorithm>
+#include <ostream>
+
 #include "wizard_fixture.h"
 
 namespace {
@@ -27,16 +30,10 @@ protected:
         WizardTest::SetUp();
         InitMachine(1033);
     }
-    void AddDriver(const std::string& name) {
-        MachineOk({"driver", "add", name, "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
-    }
-    void AddPrinter(const std::string& name, const std::string& driver = kModel, const std::string& port = "LPT1:") {
-        MachineOk({"printer", "add", name, "--driver", driver, "--port", port});
-    }
     // The model's driver and one printer of it, the common starting point.
     void InstallModel() {
         AddDriver(kModel);
-        AddPrinter(kModel);
+        AddPrinter(kModel, kModel, "LPT1:");
     }
     // The dump of dialog 142 at index n of the transcript's dumps of that dialog.
     static const Dump* DialogDump(const Transcript& t, int n) {
@@ -56,7 +53,7 @@ protected:
 
 TEST_F(DriverInfo, NoPrinterOfTheModelShowsNoDialog) {
     AddDriver(kModel);
-    AddPrinter("Office", kModel);  // the model's driver, but not the model's name
+    AddPrinter("Office", kModel, "LPT1:");  // the model's driver, but not the model's name
     Transcript t = Replay(std::string(kToDriverInfo) + "dump\nkey escape\n");
     ASSERT_EQ(t.exitCode, 0) << t.errors;
     EXPECT_FALSE(t.Has("open 142"));
@@ -68,7 +65,7 @@ TEST_F(DriverInfo, EnglishOfferThenDeleteThenInstallGoesOnToThePortPage) {
     InstallModel();
     MachineOk({"job", "add", kModel, "receipt"});
     AddDriver("Generic Text");
-    AddPrinter("Office", "Generic Text");
+    AddPrinter("Office", "Generic Text", "LPT2:");
     Transcript t = ReplayWithLog(std::string(kToDriverInfo) + "dump\nclick 1038\ndump\nclick 1040\ndump\nkey escape\n");
     ASSERT_EQ(t.exitCode, 0) << t.errors;
 
@@ -103,6 +100,7 @@ TEST_F(DriverInfo, EnglishOfferThenDeleteThenInstallGoesOnToThePortPage) {
         "kwl at PrinterInfo DeletePrintJob() GetPrinterName() lpszName=QB410 Printer,szBuf=100",
         "kwl at PrinterInfo EnumSamePrinter() nSameNumbers=1",
         "kwl at PrinterInfo DeleteDriver() pszDriver=QB410 Printer",
+        "kwl at PrinterInfo DeleteDriver() pszPrinter=QB410 Printer",
         "kwl at PrinterInfo DeleteDriver() OpenPrinter() retBool=1",
         "kwl at PrinterInfo DeletePrintJob() begin...",
         "kwl at PrinterInfo DeletePrintJob() GetPrinter() false",
@@ -197,32 +195,127 @@ TEST_F(DriverInfo, HeldDriverGoesAfterOneSpoolerRestart) {
     EXPECT_NE(Machine({"service", "Spooler", "status"}).find("running"), std::string::npos);
 }
 
-TEST_F(DriverInfo, CopiesAreDeletedButTheirDriverNamesFailAfterTwoRetries) {
-    InstallModel();
+TEST_F(DriverInfo, ModelWithCopiesAndAQueuedJobGoesInOneDeleteWithItsDriverAndFiles) {
+    // The model as the wizard installs it, from its own package.
+    Transcript install = Replay(std::string(kToDriverInfo) + "click 3\n" + kSuccessEnd);
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    Json drivers = Drivers();
+    ASSERT_EQ(drivers.size(), 1u);
+    std::vector<std::filesystem::path> files;
+    for (const auto& f : drivers[0]["files"].Items()) files.push_back(HostPathOf(f.AsString()));
+    ASSERT_FALSE(files.empty());
+    for (const auto& f : files) ASSERT_TRUE(std::filesystem::is_regular_file(f)) << f;
+
     AddPrinter("QB410 Printer (Copy 1)", kModel, "LPT2:");
     AddPrinter("QB410 Printer#(2", kModel, "LPT3:");
-    // Not of the model by its name: neither counted nor touched.
-    for (const char* other : {"QB410 Printer(1)", "QB410 Printer (", "QB410 Printer 22", "qb410 printer (Copy 9)",
-                              "QB410 Printer2"})
-        AddPrinter(other, kModel, "FILE:");
-    Transcript t = ReplayWithLog(std::string(kToDriverInfo) + "click 1038\nwait 150000\ndump\nclick 1041\nkey escape\n");
+    MachineOk({"job", "add", "QB410 Printer (Copy 1)", "receipt"});
+    // Not of the model by its name, and on a driver of their own: neither counted nor touched.
+    AddDriver("Generic Text");
+    const std::vector<std::string> others = {"QB410 Printer (", "qb410 printer (Copy 9)", "QB410 Printer 22",
+                                             "QB410 Printer(1)", "QB410 Printer2"};
+    for (const auto& other : others) AddPrinter(other, "Generic Text", "FILE:");
+
+    // No wait: the deletion takes no machine time at all.
+    Transcript t = ReplayWithLog(std::string(kToDriverInfo) + "dump\nclick 1038\ndump\nclick 1041\nkey escape\n");
     ASSERT_EQ(t.exitCode, 0) << t.errors;
-    EXPECT_GE(t.FindLog("EnumSamePrinter() nSameNumbers=3"), 0);
-    // Each listed printer is deleted, then a driver of its own name is asked for: the
-    // model's driver is still used by the other models' printers and the copies carry no
-    // driver of their name, so every name fails its two retry passes.
-    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() DeletePrinter() true\""), 3);
-    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx()2 false ii=1\""), 3);
-    EXPECT_GE(t.FindLog("DeletePrinterDriverEx() false pszDriver=QB410 Printer (Copy 1),dwError1=705"), 0);
-    const Dump* after = DialogDump(t, 0);
+    const Dump* offer = DialogDump(t, 0);
+    ASSERT_NE(offer, nullptr);
+    EXPECT_EQ((*offer)[1039].text, "There are 3 QB410 Printer Drivers Installed\r\n\r\nPlease choose Delete or still Install");
+    const Dump* after = DialogDump(t, 1);
     ASSERT_NE(after, nullptr);
-    EXPECT_EQ((*after)[1039].text, kFailedEn);
-    ExpectButtons(*after, true, false, true);
-    // What is left, in the spooler's order (by name, ignoring case).
-    EXPECT_EQ(Names(Printers()), (std::vector<std::string>{"QB410 Printer (", "qb410 printer (Copy 9)", "QB410 Printer 22",
-                                                           "QB410 Printer(1)", "QB410 Printer2"}));
-    EXPECT_EQ(Drivers().size(), 1u);
+    EXPECT_EQ((*after)[1039].text, kDeletedEn);
+    ExpectButtons(*after, false, true, true);
+
+    EXPECT_GE(t.FindLog("EnumSamePrinter() nSameNumbers=3"), 0);
+    // Each printer once, then the driver once: no driver named after a copy, no restart.
+    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() pszDriver="), 1);
+    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() DeletePrinter() true\""), 3);
+    int driverLine = t.FindLog("kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx() true");
+    EXPECT_GT(driverLine, t.FindLog("pszPrinter=QB410 Printer#(2"));
+    EXPECT_LT(t.FindLog("DeletePrinterDriverEx() false"), 0);
+    EXPECT_LT(t.FindLog("DeletePrinterDriverEx()2"), 0);
+
+    std::vector<std::string> left = Names(Printers());
+    std::vector<std::string> sorted = others;
+    std::sort(left.begin(), left.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(left, sorted);
+    EXPECT_EQ(MachineJson({"jobs"}).size(), 0u);
+    ASSERT_EQ(Drivers().size(), 1u);
+    EXPECT_EQ(Drivers()[0]["name"].AsString(), "Generic Text");
+    for (const auto& f : files) EXPECT_FALSE(std::filesystem::exists(f)) << f;
 }
+
+namespace {
+
+// A model driver that will not go is a failure on every Delete, never "deleted"; a second
+// Delete with no printer left tries the driver again.
+struct StubbornDriver {
+    const char* name;
+    std::vector<std::vector<std::string>> setup;  // drovan-machine commands
+    const char* waitAfterDelete;                   // script lines after each click on Delete
+    std::vector<const char*> outcomes;             // the message after each Delete
+    size_t driversLeft;
+    int restartPasses;  // "DeletePrinterDriverEx()2" lines in the log
+};
+
+void PrintTo(const StubbornDriver& c, std::ostream* os) { *os << c.name; }
+
+class StubbornDrivers : public DriverInfo, public ::testing::WithParamInterface<StubbornDriver> {};
+
+}  // namespace
+
+TEST_P(StubbornDrivers, FailedUntilTheDriverIsGone) {
+    const StubbornDriver& c = GetParam();
+    InstallModel();
+    AddPrinter("QB410 Printer (Copy 1)", kModel, "LPT2:");
+    for (const auto& command : c.setup) MachineOk(command);
+    std::string script = kToDriverInfo;
+    for (size_t i = 0; i < c.outcomes.size(); ++i) script += std::string("click 1038\n") + c.waitAfterDelete + "dump\n";
+    Transcript t = ReplayWithLog(script + "click 1041\nkey escape\n");
+    ASSERT_EQ(t.exitCode, 0) << t.errors;
+    for (size_t i = 0; i < c.outcomes.size(); ++i) {
+        const Dump* d = DialogDump(t, static_cast<int>(i));
+        ASSERT_NE(d, nullptr) << i;
+        EXPECT_EQ((*d)[1039].text, c.outcomes[i]) << "Delete " << i + 1;
+        bool deleted = std::string(c.outcomes[i]) == kDeletedEn;
+        ExpectButtons(*d, !deleted, deleted, true);
+    }
+    // The printers of the model went at the first Delete; later ones list none.
+    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() DeletePrinter() true\""), 2);
+    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() pszDriver=QB410 Printer\""),
+              static_cast<int>(c.outcomes.size()));
+    EXPECT_EQ(t.Count("log \"kwl at PrinterInfo DeleteDriver() DeletePrinterDriverEx()2"), c.restartPasses);
+    Json printers = Printers();
+    for (const auto& p : printers.Items()) EXPECT_EQ(p["name"].AsString().rfind(kModel, 0), std::string::npos);
+    EXPECT_EQ(Drivers().size(), c.driversLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StubbornDrivers,
+    ::testing::Values(
+        // Another printer uses it: a restart would not free it, so none is tried.
+        StubbornDriver{"UsedByAnotherPrinter",
+                       {{"printer", "add", "Office", "--driver", kModel, "--port", "FILE:"}},
+                       "",
+                       {kFailedEn, kFailedEn, kFailedEn},
+                       1u,
+                       0},
+        // The spooler holds it and keeps holding it: both restart passes, at every Delete.
+        StubbornDriver{"HeldThroughRestarts",
+                       {{"fault", "set", "DeletePrinterDriverExW", "3001", "--always"}},
+                       "wait 50000\n",
+                       {kFailedEn, kFailedEn},
+                       1u,
+                       4},
+        // Refused once: the second Delete finds no printer and removes the driver.
+        StubbornDriver{"RefusedOnce",
+                       {{"fault", "set", "DeletePrinterDriverExW", "5", "--once"}},
+                       "",
+                       {kFailedEn, kDeletedEn},
+                       0u,
+                       0}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(DriverInfo, RefusedPurgeIsShownAndLeavesPrinterAndDriver) {
     InstallModel();

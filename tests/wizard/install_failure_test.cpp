@@ -1,5 +1,6 @@
 // Installations that fail: the launch errors of the shell, a print UI that fails or
 // hangs, values the record refuses. The user sees the failure, and nothing is half-made.
+#include <algorithm>
 #include <fstream>
 #include <ostream>
 
@@ -95,7 +96,7 @@ TEST_F(WizardTest, PrintUiFailureFaultLeavesNothing) {
 }
 
 TEST_F(WizardTest, NameTakenOnAnotherPortIsAFailure) {
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    AddDriver("Generic Text");
     MachineOk({"printer", "add", "QB410 Printer", "--driver", "Generic Text", "--port", "LPT2:"});
     Transcript t = Replay(std::string(kToPortPage) + "select 1008 \"COM1:\"\nclick 3\nwait-close 30000\n");
     ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
@@ -171,6 +172,30 @@ TEST_F(WizardTest, PortNameTooLongForItsFieldIsRefused) {
     ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
     ExpectWizardFailure(t);
     EXPECT_GE(t.FindLog("refused"), 0);
+    EXPECT_LT(t.FindLog("ExecutePrint()"), 0) << "nothing runs";
+    ExpectNothingInstalled(this, Printers(), Drivers(), DriveC());
+}
+
+TEST_F(WizardTest, ProgramFolderDeeperThanThePathBufferInstallsNothing) {
+    // The program's path as Windows sees it: Z: and the host path.
+    auto windowsLength = [](const fs::path& p) { return p.string().size() + 2; };
+    // A parent folder whose path, with its backslash, is 250 characters long, holding a
+    // decoy package; the program's folder below it has a name long enough for the
+    // 260-character buffer to end inside it, where the cut path's last backslash would
+    // name the parent.
+    fs::path parent = m_root / "deep";
+    ASSERT_LT(windowsLength(parent), 200u);
+    while (windowsLength(parent) + 1 < 250) parent /= std::string(std::min<size_t>(100, 248 - windowsLength(parent)), 'd');
+    ASSERT_EQ(windowsLength(parent) + 1, 250u);
+    MakeProgramDir(parent);
+    ReplayOptions o;
+    o.programDir = MakeProgramDir(parent / "drovan-setup-folder");
+    o.log = true;
+    Transcript t = Replay(std::string(kToPortPage) + "click 3\nwait-close 30000\n", o);
+    ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
+    ExpectWizardFailure(t);
+    EXPECT_GE(t.FindLog("kwl at PrinterInfo GetAppPath() refused nLength=260,nCapacity=260"), 0);
+    EXPECT_GE(t.FindLog("kwl at PrinterInfo NormalInstaller() refused"), 0);
     EXPECT_LT(t.FindLog("ExecutePrint()"), 0) << "nothing runs";
     ExpectNothingInstalled(this, Printers(), Drivers(), DriveC());
 }

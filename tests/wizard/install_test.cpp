@@ -2,6 +2,8 @@
 // default printer, the serial settings written before the installation, the command the
 // print UI gets and the log lines of an installation in their order.
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <tuple>
 
 #include "wizard_fixture.h"
@@ -15,6 +17,27 @@ std::string AppDir() {
     for (char& ch : p)
         if (ch == '/') ch = '\\';
     return p;
+}
+
+// Replaces every occurrence of an ASCII text in a file, in ANSI and in UTF-16LE form (INF
+// files come in both).
+void ReplaceInFile(const fs::path& file, const std::string& from, const std::string& to) {
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    auto wide = [](const std::string& ascii) {
+        std::string out;
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    for (const auto& [a, b] : {std::pair{from, to}, std::pair{wide(from), wide(to)}}) {
+        for (size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + b.size()))
+            bytes.replace(at, a.size(), b);
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
 }
 
 // The one printer of that name, or a null value.
@@ -77,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Architectures, InstallOn,
                          [](const auto& p) { return std::string(p.param.arch); });
 
 TEST_F(WizardTest, DefaultPrinterUnchangedWhenTheBoxIsCleared) {
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    AddDriver("Generic Text");
     MachineOk({"printer", "add", "Office", "--driver", "Generic Text", "--port", "LPT2:"});
     MachineOk({"default", "Office"});
     Transcript t = Replay("click 1001\nclick 3\nclick 1004\nclick 3\nclick 3\n" + std::string(kSuccessEnd));
@@ -91,7 +114,7 @@ TEST_F(WizardTest, DefaultPrinterUnchangedWhenTheBoxIsCleared) {
 
     // Checked (as it is again on entering the model page), the new printer becomes the default.
     InitMachine(1033);
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    AddDriver("Generic Text");
     MachineOk({"printer", "add", "Office", "--driver", "Generic Text", "--port", "LPT2:"});
     MachineOk({"default", "Office"});
     t = Replay("click 1001\nclick 3\nclick 1004\nclick 1003\nclick 3\nclick 3\nclick 3\n" + std::string(kSuccessEnd));
@@ -125,24 +148,36 @@ TEST_F(WizardTest, SerialSettingsOfTheChosenComPortBeforeInstalling) {
                "select 1012 \"2\"\nselect 1020 \"Xon/Xoff\"\nclick 3\n" + std::string(kSuccessEnd));
     ASSERT_EQ(t.exitCode, 0) << t.errors;
     EXPECT_EQ(PortsValue("COM2:"), std::optional<std::string>("115200,e,7,2,x"));
+}
 
-    // A port that is no COM port writes nothing; nor does one whose number is not at the
-    // place of a COM port's (KLCOM1: reads as port 0).
-    InitMachine(1033);
-    MachineOk({"port", "add", "KLCOM1:"});
-    Json before = MachineJson({"reg", "query", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
-    t = Replay(std::string(kToPortPage) + "select 1008 \"KLCOM1:\"\ndump\nclick 3\n" + std::string(kSuccessEnd));
-    ASSERT_EQ(t.exitCode, 0) << t.errors;
-    ASSERT_EQ(t.dumps.size(), 1u);
-    for (int id : {1009, 1010, 1011, 1012, 1020}) EXPECT_TRUE(t.dumps[0][id].enabled) << id;
-    Json after = MachineJson({"reg", "query", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
-    ASSERT_EQ(after["values"].size(), before["values"].size());
-    for (size_t i = 0; i < after["values"].size(); ++i)
-        EXPECT_EQ(after["values"][i]["data"].AsString(), before["values"][i]["data"].AsString())
-            << after["values"][i]["name"].AsString();
-    Json p = FindPrinter(Printers(), "QB410 Printer");
-    ASSERT_FALSE(p.IsNull());
-    EXPECT_EQ(p["port"].AsString(), "KLCOM1:");
+// The settings are stored under the value named after the port itself: the whole number
+// of a COMn: name, and nothing for a name of another form (KLCOM1: would read as port 0).
+TEST_F(WizardTest, SerialSettingsGoUnderThePortsOwnNameOrNowhere) {
+    auto portsValues = [this] {
+        Json ports = MachineJson({"reg", "query", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
+        std::map<std::string, std::string> values;
+        for (const auto& v : ports["values"].Items()) values[v["name"].AsString()] = v["data"].AsString();
+        return values;
+    };
+    struct Case {
+        const char* port;
+        const char* written;  // the value under the port's name afterwards, or none
+    };
+    for (Case c : {Case{"COM123:", "9600,n,8,1,p"}, Case{"KLCOM1:", nullptr}, Case{"COM12:", "9600,n,8,1,p"}}) {
+        InitMachine(1033);
+        MachineOk({"port", "add", "COM12:"});
+        if (std::string(c.port) != "COM12:") MachineOk({"port", "add", c.port});
+        std::map<std::string, std::string> expected = portsValues();
+        if (c.written) expected[c.port] = c.written;
+        Transcript t = Replay(std::string(kToPortPage) + "select 1008 \"" + c.port + "\"\ndump\nclick 3\n" + kSuccessEnd);
+        ASSERT_EQ(t.exitCode, 0) << t.errors;
+        ASSERT_EQ(t.dumps.size(), 1u);
+        for (int id : {1009, 1010, 1011, 1012, 1020}) EXPECT_TRUE(t.dumps[0][id].enabled) << c.port << " " << id;
+        EXPECT_EQ(portsValues(), expected) << c.port;
+        Json p = FindPrinter(Printers(), "QB410 Printer");
+        ASSERT_FALSE(p.IsNull()) << c.port;
+        EXPECT_EQ(p["port"].AsString(), c.port);
+    }
 }
 
 TEST_F(WizardTest, UsbPortWithoutAttachedPrinterInstallsOnTheSelectedPort) {
@@ -182,6 +217,25 @@ TEST_F(WizardTest, InstallationLogLinesInOrderAndTheCommandLine) {
     // The outcome comes after the last line of the worker.
     int lastLog = t.Find("log \"kwl at PrinterInfo NormalInstaller() IsDriverInstall(m_szPrinterName) true\"");
     EXPECT_GT(t.Find("msgbox"), lastLog);
+}
+
+TEST_F(WizardTest, DriverNamedInAnotherLetterCaseIsTheRequestedOne) {
+    // A package that spells the model in capitals: the print UI finds the model the wizard
+    // asks for without regard to case and names the driver as the package does. The
+    // spooler's names are not case-sensitive, nor is the check that follows.
+    ReplayOptions o;
+    o.programDir = MakeProgramDir();
+    ReplaceInFile(o.programDir / "MR2A_x64.inf", "QB410 Printer", "QB410 PRINTER");
+    o.log = true;
+    Transcript t = Replay(std::string(kToPortPage) + "click 3\n" + std::string(kSuccessEnd), o);
+    ASSERT_EQ(t.exitCode, 0) << t.errors;
+    ASSERT_EQ(t.msgboxes.size(), 1u);
+    EXPECT_EQ(t.msgboxes[0].text, "Printer driver installation success!");
+    Json p = FindPrinter(Printers(), "QB410 Printer");
+    ASSERT_FALSE(p.IsNull());
+    EXPECT_EQ(p["driver"].AsString(), "QB410 PRINTER");
+    EXPECT_EQ(p["port"].AsString(), "LPT1:");
+    EXPECT_GE(t.FindLog("NormalInstaller() IsDriverInstall(m_szPrinterName) true"), 0);
 }
 
 class CatalogueByArch : public WizardTest, public ::testing::WithParamInterface<const char*> {};

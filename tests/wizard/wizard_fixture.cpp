@@ -243,6 +243,26 @@ std::optional<std::string> WizardTest::PortsValue(const std::string& name) {
     return std::nullopt;
 }
 
+void WizardTest::AddDriver(const std::string& name) {
+    fs::path file = m_root / ("driver" + std::to_string(++m_scripts) + ".dll");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "driver file of " << name << "\r\n";
+    }
+    MachineOk({"driver", "add", name, "--file", file.string()});
+}
+
+void WizardTest::AddPrinter(const std::string& name, const std::string& driver, const std::string& port) {
+    MachineOk({"printer", "add", name, "--driver", driver, "--port", port});
+}
+
+fs::path WizardTest::HostPathOf(const std::string& windowsPath) const {
+    std::string rest = windowsPath.size() > 3 ? windowsPath.substr(3) : std::string();
+    for (char& c : rest)
+        if (c == '\\') c = '/';
+    return DriveC() / rest;
+}
+
 std::optional<std::string> WizardTest::ReadHostFile(const fs::path& p) const {
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(p, ec)) || fs::is_directory(p, ec)) return std::nullopt;
@@ -259,8 +279,8 @@ fs::path WizardTest::MakeWorkDir(bool withLicences) {
     return dir;
 }
 
-fs::path WizardTest::MakeProgramDir() {
-    fs::path dir = m_root / ("program" + std::to_string(++m_scripts));
+fs::path WizardTest::MakeProgramDir(const fs::path& in) {
+    fs::path dir = in.empty() ? m_root / ("program" + std::to_string(++m_scripts)) : in;
     fs::create_directories(dir);
     for (const auto& entry : fs::directory_iterator(DROVAN_BIN_DIR)) {
         if (!entry.is_regular_file()) continue;

@@ -97,6 +97,11 @@ protected:
     // Fails the test when drovan-machine does.
     void MachineOk(const std::vector<std::string>& args);
 
+    // A driver of that name whose one file the test writes itself (so that it does not
+    // hang on the names of the shipped packages' files).
+    void AddDriver(const std::string& name);
+    void AddPrinter(const std::string& name, const std::string& driver, const std::string& port);
+
     Json Printers() { return MachineJson({"printers"}); }
     Json Drivers() { return MachineJson({"drivers"}); }
     std::string DefaultPrinter();
@@ -105,13 +110,16 @@ protected:
 
     // Drive C: of the machine on the host; a Windows path C:\a\b is DriveC() / "a/b".
     std::filesystem::path DriveC() const { return m_machine / "drive_c"; }
+    // Where a Windows path on drive C: lies on the host.
+    std::filesystem::path HostPathOf(const std::string& windowsPath) const;
     std::optional<std::string> ReadHostFile(const std::filesystem::path& p) const;
 
     // A working directory of this test's own, holding the licence texts unless told not.
     std::filesystem::path MakeWorkDir(bool withLicences);
     // A program folder of this test's own: drovan-replay and the print UI beside copies of
     // the driver packages, so that a test may break a package without touching the build.
-    std::filesystem::path MakeProgramDir();
+    // dir: that folder (made with its parents) instead of a new one below the test's own.
+    std::filesystem::path MakeProgramDir(const std::filesystem::path& dir = {});
 
     std::filesystem::path m_root;     // everything this test made
     std::filesystem::path m_machine;  // the machine folder
