@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTest>
 
 #include <cstdlib>
@@ -72,6 +73,10 @@ protected:
 
         // Licence: the text from the file, Next only once the terms are accepted.
         ASSERT_TRUE(Shown(d, IDC_LICENCE_TEXT));
+        // The box does not wrap: every line of the licence fits it without scrolling.
+        auto* licence = qobject_cast<QPlainTextEdit*>(d->Control(IDC_LICENCE_TEXT));
+        ASSERT_NE(licence, nullptr);
+        EXPECT_EQ(licence->horizontalScrollBar()->maximum(), 0) << "a licence line is wider than the box";
         EXPECT_FALSE(Button(d, 3)->isEnabled());
         qttest::SavePng(d, prefix + "-1-licence");
         Button(d, IDC_ACCEPT)->click();
