@@ -111,6 +111,7 @@ int CPrinterInfo::IsDriverInstall(LPCWSTR pszName) { return IsDriverInstall(pszN
 int CPrinterInfo::IsDriverInstall(LPCWSTR pszName, bool* pbRequested) {
     if (pbRequested != NULL) *pbRequested = false;
     size_t n = wcslen(pszName);
+    size_t nRequested = wcslen(m_szPrinterName);
     DWORD dwCount = 0;
     bool bFailed = false;
     BYTE* pBuffer = EnumLocalPrinters(&dwCount, &bFailed);
@@ -124,7 +125,7 @@ int CPrinterInfo::IsDriverInstall(LPCWSTR pszName, bool* pbRequested) {
         if (pbRequested == NULL) break;
         // The printer asked for may come after another one the name rule matches (a copy
         // on another port): look on until it is found.
-        if (IsRequestedPrinter(p, wcslen(m_szPrinterName))) {
+        if (IsRequestedPrinter(p, nRequested)) {
             *pbRequested = true;
             break;
         }
