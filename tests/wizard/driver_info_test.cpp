@@ -28,7 +28,7 @@ protected:
         InitMachine(1033);
     }
     void AddDriver(const std::string& name) {
-        MachineOk({"driver", "add", name, "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+        MachineOk({"driver", "add", name, "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.gpd"});
     }
     void AddPrinter(const std::string& name, const std::string& driver = kModel, const std::string& port = "LPT1:") {
         MachineOk({"printer", "add", name, "--driver", driver, "--port", port});

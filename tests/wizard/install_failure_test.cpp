@@ -95,7 +95,7 @@ TEST_F(WizardTest, PrintUiFailureFaultLeavesNothing) {
 }
 
 TEST_F(WizardTest, NameTakenOnAnotherPortIsAFailure) {
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.gpd"});
     MachineOk({"printer", "add", "QB410 Printer", "--driver", "Generic Text", "--port", "LPT2:"});
     Transcript t = Replay(std::string(kToPortPage) + "select 1008 \"COM1:\"\nclick 3\nwait-close 30000\n");
     ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
@@ -125,7 +125,7 @@ TEST_F(WizardTest, BrokenPackagesLeaveNothingHalfMade) {
     // A driver file missing beside the INF.
     ReplayOptions o;
     o.programDir = MakeProgramDir();
-    fs::remove(o.programDir / "dvmr2a64.dll");
+    fs::remove(o.programDir / "mr2a.gpd");
     Transcript t = Replay(std::string(kToPortPage) + "click 3\nwait-close 30000\n", o);
     ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
     ExpectWizardFailure(t);

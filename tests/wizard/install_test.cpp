@@ -72,12 +72,13 @@ TEST_P(InstallOn, QB410OnCom1WithItsDriverFilesAndDefault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Architectures, InstallOn,
-                         ::testing::Values(ArchCase{"x64", "Windows x64", "x64", "dvmr2a64.dll"},
-                                           ArchCase{"x86", "Windows NT x86", "w32x86", "dvmr2a.dll"}),
+                         ::testing::Values(ArchCase{"x64", "Windows x64", "x64", "UNIDRV.DLL"},
+                                           ArchCase{"x86", "Windows NT x86", "w32x86", "UNIDRV.DLL"},
+                                           ArchCase{"arm64", "Windows ARM64", "arm64", "UNIDRV.DLL"}),
                          [](const auto& p) { return std::string(p.param.arch); });
 
 TEST_F(WizardTest, DefaultPrinterUnchangedWhenTheBoxIsCleared) {
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.gpd"});
     MachineOk({"printer", "add", "Office", "--driver", "Generic Text", "--port", "LPT2:"});
     MachineOk({"default", "Office"});
     Transcript t = Replay("click 1001\nclick 3\nclick 1004\nclick 3\nclick 3\n" + std::string(kSuccessEnd));
@@ -91,7 +92,7 @@ TEST_F(WizardTest, DefaultPrinterUnchangedWhenTheBoxIsCleared) {
 
     // Checked (as it is again on entering the model page), the new printer becomes the default.
     InitMachine(1033);
-    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.ini"});
+    MachineOk({"driver", "add", "Generic Text", "--file", std::string(DROVAN_BIN_DIR) + "/mr2a.gpd"});
     MachineOk({"printer", "add", "Office", "--driver", "Generic Text", "--port", "LPT2:"});
     MachineOk({"default", "Office"});
     t = Replay("click 1001\nclick 3\nclick 1004\nclick 1003\nclick 3\nclick 3\nclick 3\n" + std::string(kSuccessEnd));
