@@ -231,13 +231,19 @@ void WriteSystemDrivers(const fs::path& driveC) {
     // Either part present: the machine has had its drivers, and what is missing now was
     // taken away (as a test or an administrator may), not yet to come.
     if (fs::exists(inf, ec) || fs::exists(package, ec)) return;
-    for (std::string_view arch : kArchFolders) {
-        fs::create_directories(package / std::string(arch), ec);
-        for (const auto& name : PackageFiles())
-            WriteFile(package / std::string(arch) / name,
-                      name + " (" + std::string(arch) +
-                          "): a file of Windows' printer drivers on a simulated machine. It "
-                          "stands for the real file and holds no code.\r\n");
+    // One stand-in per file, in every architecture's folder: the first folder holds the
+    // files, the others link to them (a machine is made in a fraction of the time).
+    const fs::path first = package / std::string(kArchFolders[0]);
+    for (std::string_view arch : kArchFolders) fs::create_directories(package / std::string(arch), ec);
+    for (const auto& name : PackageFiles()) {
+        WriteFile(first / name, name + ": a file of Windows' printer drivers on a simulated machine. It "
+                                       "stands for the real file and holds no code.\r\n");
+        for (std::string_view arch : kArchFolders) {
+            fs::path other = package / std::string(arch) / name;
+            if (other == first / name) continue;
+            fs::create_hard_link(first / name, other, ec);
+            if (ec) fs::copy_file(first / name, other, fs::copy_options::overwrite_existing, ec);
+        }
     }
     std::string text;
     for (char c : kNtprintInf) {
