@@ -279,6 +279,7 @@ TEST(DriverPackageInstall, BrokenOrUnsafePackagesAreRefused) {
         {u"[I]\nCoreDriverSections=\"{D20EA372-DD35-4950-9ED8-A6335AFE79F0},UNIDRV.NOPE\"\nDriverFile=d.dll\n",
          printui::kErrorSectionNotFound, "[UNIDRV.NOPE]"},
         {u"[I]\nDriverFile=d.dll\nLanguageMonitor=\"Lonely Monitor\"\n", ERROR_INVALID_DATA, "names no monitor file"},
+        {u"[I]\nDriverFile=d.dll\nLanguageMonitor=\"..\\Print\\Evil,evil.dll\"\n", ERROR_INVALID_DATA, "language monitor"},
     };
     for (const auto& c : cases) {
         InfFile inf = WithManufacturer(u"Mfg = M, NTamd64",

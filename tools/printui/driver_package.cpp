@@ -327,7 +327,8 @@ private:
                 auto parts = Split(value, u',');
                 m_model->monitorName = Trim(parts[0]);
                 m_model->monitorFile = parts.size() > 1 ? Trim(parts[1]) : std::u16string();
-                if (m_model->monitorName.empty() || !IsSafeName(m_model->monitorFile, false))
+                if (m_model->monitorName.empty() || m_model->monitorName.find(u'\\') != std::u16string::npos ||
+                    !IsSafeName(m_model->monitorFile, false))
                     return Fail(ERROR_INVALID_DATA, "the language monitor " + Quoted(value) + " of " +
                                                         Section(section.name) + " names no monitor file");
             } else if (EqualsNoCase(key, u"CopyFiles")) {
