@@ -4,6 +4,7 @@
 #include "shell_programs.h"
 #include "services_state.h"
 #include "spooler_store.h"
+#include "system_drivers.h"
 #include "win32/services.h"
 
 namespace sim {
@@ -61,6 +62,7 @@ void PopulateDefaultFiles(const std::filesystem::path& driveC) {
                             "Users/Public"})
         std::filesystem::create_directories(driveC / dir, ec);
     WriteSystemPrograms(driveC);
+    WriteSystemDrivers(driveC);
 }
 
 }  // namespace sim

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "defaults.h"
+#include "system_drivers.h"
 
 namespace fs = std::filesystem;
 
@@ -129,6 +130,7 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
     }
     machine->m_store = Store::Open(db.string(), error);
     if (!machine->m_store) return nullptr;
+    WriteSystemDrivers(machine->DriveC());  // machines older than the system's drivers
     return machine;
 }
 

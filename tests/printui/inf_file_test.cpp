@@ -138,7 +138,8 @@ TEST(InfFileParse, RandomBytesNeverCrashTheReader) {
     std::mt19937 rng(20240601);
     std::string good =
         "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Manufacturer]\n%M%=S,NTamd64\n"
-        "[S.NTamd64]\n\"P\"=I\n[I]\nCopyFiles=F,@x.dll\nDriverFile=x.dll\n[F]\nx.dll\n"
+        "[S.NTamd64]\n\"P\"=I,{G}\n[I]\nCopyFiles=F,@x.dll\nDriverFile=x.dll\nInclude=ntprint.inf\nNeeds=F2\n"
+        "DataSection=F2\nCoreDriverSections=\"{G},F2\"\n[F2]\nCopyFiles=F\n[F]\nx.dll\n"
         "[Strings]\nM=\"m\"\n";
     std::uniform_int_distribution<int> byte(0, 255);
     for (int round = 0; round < 3000; ++round) {
@@ -162,10 +163,12 @@ TEST(InfFileParse, RandomBytesNeverCrashTheReader) {
             continue;
         }
         printui::Failure failure;
+        printui::InfLibrary system;
+        system.Add({u"ntprint.inf", *inf, u""});  // the garbled text plays the system's INF too
         for (auto arch : {sim::Arch::X86, sim::Arch::X64}) {
             printui::CheckPrinterInf(*inf, &failure);
             for (const auto& m : printui::ModelsFor(*inf, arch))
-                printui::SelectModel(*inf, m, arch, &failure);
+                printui::SelectModel({u"x.inf", *inf, u""}, m, arch, system, &failure);
         }
     }
 }

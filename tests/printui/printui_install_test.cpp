@@ -3,7 +3,10 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <iterator>
 
 #include "fresh_machine.h"
@@ -38,7 +41,7 @@ std::vector<PrinterSeen> Printers() {
 }
 
 struct DriverSeen {
-    std::u16string name, driverPath, dataFile, configFile, helpFile;
+    std::u16string name, driverPath, dataFile, configFile, helpFile, monitor;
     std::vector<std::u16string> dependents;
 };
 
@@ -53,7 +56,7 @@ std::vector<DriverSeen> Drivers(const char16_t* environment) {
     auto* d = reinterpret_cast<DRIVER_INFO_3W*>(buf.data());
     for (DWORD i = 0; i < returned; ++i) {
         DriverSeen s{Text(d[i].pName), Text(d[i].pDriverPath), Text(d[i].pDataFile),
-                     Text(d[i].pConfigFile), Text(d[i].pHelpFile), {}};
+                     Text(d[i].pConfigFile), Text(d[i].pHelpFile), Text(d[i].pMonitorName), {}};
         for (const WCHAR* f = d[i].pDependentFiles; f && *f; f += sim::View(f).size() + 1)
             s.dependents.emplace_back(sim::View(f));
         out.push_back(s);
@@ -114,6 +117,14 @@ protected:
         return sim::CurrentMachine().DriveC() / "Windows/System32/spool/drivers" / arch / "3";
     }
 
+    // A file of the system's ntprint.inf package in the driver store.
+    fs::path StoreFile(const char* arch, const char* name) const {
+        fs::path store = sim::CurrentMachine().DriveC() / "Windows/System32/DriverStore/FileRepository";
+        for (const auto& e : fs::directory_iterator(store))
+            if (e.path().filename().string().rfind("ntprint.inf_", 0) == 0) return e.path() / arch / name;
+        return store / "missing";
+    }
+
     size_t FilesIn(const fs::path& dir) const {
         std::error_code ec;
         size_t n = 0;
@@ -144,12 +155,21 @@ protected:
         return Run({"/if", "/b", name, "/f", "C:\\Setup\\" + inf, "/r", port, "/m", model, "/q"});
     }
 
+    // A copy of a shipped ANSI INF under another name, with one text replaced.
+    void WriteVariant(const char* name, const char* from, const std::string& text, const std::string& by) {
+        std::string inf = ReadFile(m_package / from);
+        size_t at = inf.find(text);
+        ASSERT_NE(at, std::string::npos) << text;
+        inf.replace(at, text.size(), by);
+        std::ofstream(m_package / name, std::ios::binary) << inf;
+    }
+
     fs::path m_package;
 };
 
 }  // namespace
 
-TEST_F(PrintUiInstall, InstallsTheDriverAndThePrinterOnA64BitMachine) {
+TEST_F(PrintUiInstall, InstallsTheUniversalDriverWithTheModelsGpd) {
     EXPECT_EQ(Install("QB410 Printer", "MR2A_x64.inf", "COM1:", "QB410 Printer"), 0u);
     auto printers = Printers();
     ASSERT_EQ(printers.size(), 1u);
@@ -162,17 +182,18 @@ TEST_F(PrintUiInstall, InstallsTheDriverAndThePrinterOnA64BitMachine) {
     const auto& d = drivers[0];
     EXPECT_EQ(d.name, u"QB410 Printer");
     const std::u16string dir = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\";
-    EXPECT_TRUE(sim::EqualsNoCase(d.driverPath, dir + u"dvmr2a64.dll")) << sim::ToUtf8(d.driverPath);
-    EXPECT_TRUE(sim::EqualsNoCase(d.configFile, dir + u"dvmr2aui64.dll"));
-    EXPECT_TRUE(sim::EqualsNoCase(d.dataFile, dir + u"mr2a.dat"));
-    EXPECT_TRUE(sim::EqualsNoCase(d.helpFile, dir + u"mr2a.hlp"));
-    ASSERT_EQ(d.dependents.size(), 2u);
+    EXPECT_EQ(d.driverPath, dir + u"UNIDRV.DLL");
+    EXPECT_EQ(d.configFile, dir + u"UNIDRVUI.DLL");
+    EXPECT_EQ(d.dataFile, dir + u"mr2a.gpd");
+    EXPECT_EQ(d.helpFile, dir + u"UNIDRV.HLP");
+    EXPECT_TRUE(d.monitor.empty());
+    for (const char16_t* dependent : {u"UNIRES.DLL", u"STDNAMES.GPD"})
+        EXPECT_NE(std::find(d.dependents.begin(), d.dependents.end(), dir + dependent), d.dependents.end())
+            << sim::ToUtf8(dependent);
 
-    // The files are copied with their contents; the INF's renamed file under its new name.
-    for (const char* f : {"dvmr2a64.dll", "dvmr2aui64.dll", "mr2a.dat", "mr2a.hlp", "mr2a.ini"})
-        EXPECT_EQ(ReadFile(DriverDir("x64") / f), ReadFile(m_package / f)) << f;
-    EXPECT_EQ(ReadFile(DriverDir("x64") / "mr2a_lang.txt"), ReadFile(m_package / "mr2a_lang_src.txt"));
-    EXPECT_FALSE(fs::exists(DriverDir("x64") / "mr2a_lang_src.txt"));
+    // The GPD comes from the package, the universal driver from the system's driver store.
+    EXPECT_EQ(ReadFile(DriverDir("x64") / "mr2a.gpd"), ReadFile(m_package / "mr2a.gpd"));
+    EXPECT_EQ(ReadFile(DriverDir("x64") / "UNIDRV.DLL"), ReadFile(StoreFile("Amd64", "UNIDRV.DLL")));
     EXPECT_TRUE(Drivers(u"Windows NT x86").empty());
     EXPECT_TRUE(Events().empty());
 }
@@ -180,24 +201,40 @@ TEST_F(PrintUiInstall, InstallsTheDriverAndThePrinterOnA64BitMachine) {
 TEST_F(PrintUiInstall, InstallsEveryShippedModelOnItsArchitecture) {
     struct Case {
         sim::Arch arch;
-        const char* suffix;
+        const char* suffix;  // ARM64 Windows gets the 32-bit file from the installer
         const char16_t* env;
         const char* dir;
-    } archs[] = {{sim::Arch::X86, ".inf", u"Windows NT x86", "w32x86"},
-                 {sim::Arch::X64, "_x64.inf", u"Windows x64", "x64"}};
-    const char* models[][2] = {{"MR2A", "QB410 Printer"}, {"MR3A", "QD530 Printer"},
-                               {"MR5A", "KELV MR5A Printer"}, {"MR6A", "KELV MR6A Printer"}};
+        const char* store;
+    } archs[] = {{sim::Arch::X86, ".inf", u"Windows NT x86", "w32x86", "I386"},
+                 {sim::Arch::X64, "_x64.inf", u"Windows x64", "x64", "Amd64"},
+                 {sim::Arch::ARM64, ".inf", u"Windows ARM64", "arm64", "ARM64"}};
+    const char* models[][3] = {{"MR2A", "QB410 Printer", "mr2a.gpd"},
+                               {"MR3A", "QD530 Printer", "mr3a.gpd"},
+                               {"MR5A", "KELV MR5A Printer", "mr5a.gpd"},
+                               {"MR6A", "KELV MR6A Printer", "mr6a.gpd"}};
     for (const auto& a : archs) {
         Reinit({a.arch, 1033});
         size_t before = Printers().size();
         for (const auto& m : models)
             EXPECT_EQ(Install(std::string(m[1]) + " " + a.dir, m[0] + std::string(a.suffix), "LPT1:", m[1]), 0u)
-                << m[0] << a.suffix;
+                << m[0] << a.suffix << " on " << a.dir << ": " << (Events().empty() ? "" : sim::ToUtf8(Events().back().message));
         EXPECT_EQ(Printers().size(), before + 4);
-        EXPECT_EQ(Drivers(a.env).size(), 4u);
+        auto drivers = Drivers(a.env);
+        ASSERT_EQ(drivers.size(), 4u) << a.dir;
+        const std::u16string dir = u"C:\\Windows\\System32\\spool\\drivers\\" + sim::ToUtf16(a.dir) + u"\\3\\";
+        for (const auto& m : models) {
+            auto d = std::find_if(drivers.begin(), drivers.end(),
+                                  [&](const DriverSeen& s) { return s.name == sim::ToUtf16(m[1]); });
+            ASSERT_NE(d, drivers.end()) << m[1];
+            EXPECT_EQ(d->driverPath, dir + u"UNIDRV.DLL");
+            EXPECT_EQ(d->configFile, dir + u"UNIDRVUI.DLL");
+            EXPECT_EQ(d->dataFile, dir + sim::ToUtf16(m[2]));
+            EXPECT_EQ(ReadFile(DriverDir(a.dir) / m[2]), ReadFile(m_package / m[2]));
+        }
+        EXPECT_EQ(ReadFile(DriverDir(a.dir) / "UNIDRV.DLL"), ReadFile(StoreFile(a.store, "UNIDRV.DLL")))
+            << "the core files of the machine's own architecture";
     }
-    EXPECT_TRUE(fs::exists(DriverDir("w32x86") / "dvmr6a.dll"));
-    EXPECT_TRUE(fs::exists(DriverDir("x64") / "dvmr6a64.dll"));
+    EXPECT_TRUE(Events().empty());
 }
 
 TEST_F(PrintUiInstall, EveryFailureLeavesNothingAndIsLogged) {
@@ -209,26 +246,47 @@ TEST_F(PrintUiInstall, EveryFailureLeavesNothingAndIsLogged) {
         broken << "[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Manufacturer\n";
     }
     fs::copy(m_package, sim::CurrentMachine().DriveC() / "Partial", fs::copy_options::recursive);
-    fs::remove(sim::CurrentMachine().DriveC() / "Partial" / "dvmr2aui64.dll");
+    fs::remove(sim::CurrentMachine().DriveC() / "Partial" / "mr2a.gpd");
+
+    // Packages with the faults of the old ones, and a version 4 package.
+    WriteVariant("NeedsBidi.inf", "MR3A_x64.inf", "Needs=UNIDRV.OEM", "Needs=UNIDRV_BIDI");
+    WriteVariant("Version4.inf", "MR3A_x64.inf", "DriverVer=", "ClassVer=4.0\r\nDriverVer=");
+    const fs::path driveC = sim::CurrentMachine().DriveC();
 
     struct Case {
         const char* what;
         std::vector<std::string> args;
         DWORD code;
+        const char* says = "";              // part of the event's message
+        std::function<void()> before = {};  // what breaks the machine first
     } cases[] = {
         {"broken INF", {"/if", "/n", "P", "/f", "C:\\Setup\\Broken.inf", "/r", "COM1:", "/m", "QB410 Printer"}, 0xE0000003},
         {"missing INF", {"/if", "/n", "P", "/f", "C:\\Setup\\None.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_FILE_NOT_FOUND},
         {"missing folder", {"/if", "/n", "P", "/f", "C:\\Nowhere\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_PATH_NOT_FOUND},
-        {"missing driver file", {"/if", "/n", "P", "/f", "C:\\Partial\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_FILE_NOT_FOUND},
+        {"missing GPD", {"/if", "/n", "P", "/f", "C:\\Partial\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_FILE_NOT_FOUND,
+         "\"mr2a.gpd\""},
         {"unknown port", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM9:", "/m", "QB410 Printer"}, ERROR_UNKNOWN_PORT},
         {"model of another architecture", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_UNKNOWN_PRINTER_DRIVER},
         {"model not in the INF", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QD530 Printer"}, ERROR_UNKNOWN_PRINTER_DRIVER},
         {"name taken", {"/if", "/n", "taken", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_PRINTER_ALREADY_EXISTS},
         {"invalid name", {"/if", "/n", "a,b", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"}, ERROR_INVALID_PRINTER_NAME},
         {"unknown switch", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer", "/x"}, ERROR_INVALID_PARAMETER},
+        {"a section ntprint.inf does not have", {"/if", "/n", "P", "/f", "C:\\Setup\\NeedsBidi.inf", "/r", "COM1:", "/m", "QD530 Printer"},
+         0xE0000101, "the section [UNIDRV_BIDI] that [MR3A] needs is not in ntprint.inf"},
+        {"version 4 package", {"/if", "/n", "P", "/f", "C:\\Setup\\Version4.inf", "/r", "COM1:", "/m", "QD530 Printer"},
+         ERROR_NOT_SUPPORTED, "version 4 printer driver package"},
+        // The system's own drivers broken: a core file gone from the driver store, then
+        // ntprint.inf itself.
+        {"core file missing", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"},
+         ERROR_FILE_NOT_FOUND, "\"UNIRES.DLL\" that the system's ntprint.inf names is missing",
+         [&] { fs::remove(StoreFile("Amd64", "UNIRES.DLL")); }},
+        {"no ntprint.inf", {"/if", "/n", "P", "/f", "C:\\Setup\\MR2A_x64.inf", "/r", "COM1:", "/m", "QB410 Printer"},
+         ERROR_FILE_NOT_FOUND, "\"ntprint.inf\" that [MR2A] includes is not in C:\\Windows\\INF",
+         [&] { fs::remove(driveC / "Windows/INF/ntprint.inf"); }},
     };
     size_t events = Events().size();
     for (const auto& c : cases) {
+        if (c.before) c.before();
         DWORD status = Run(c.args);
         EXPECT_NE(status, 0u) << c.what;
         auto printers = Printers();
@@ -241,8 +299,58 @@ TEST_F(PrintUiInstall, EveryFailureLeavesNothingAndIsLogged) {
         EXPECT_EQ(log.back().code, c.code) << c.what << ": " << sim::ToUtf8(log.back().message);
         EXPECT_EQ(log.back().level, u"Error");
         EXPECT_FALSE(log.back().message.empty());
+        EXPECT_NE(sim::ToUtf8(log.back().message).find(c.says), std::string::npos)
+            << c.what << ": " << sim::ToUtf8(log.back().message);
         events = log.size();
     }
+}
+
+// A status-answering printer of our own, as vendors write them: the bidirectional
+// universal driver with its PJL language monitor, the system's sRGB profile and a colour
+// profile of the package's, which go to the colour directory.
+TEST_F(PrintUiInstall, MonitorsAndColourProfilesGoWhereWindowsPutsThem) {
+    std::ofstream(m_package / "Bidi.inf", std::ios::binary)
+        << "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
+           "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\nProvider=%M%\r\n"
+           "[Manufacturer]\r\n%M%=M,NTamd64\r\n[M.NTamd64]\r\n\"Status Printer\"=SP\r\n"
+           "[SP]\r\nCopyFiles=@mr2a.gpd,COLOR\r\nDataFile=mr2a.gpd\r\nDataSection=UNIDRV_BIDI_DATA\r\n"
+           "Include=ntprint.inf\r\nNeeds=UNIDRV_BIDI.OEM,sRGBPROFILE.OEM\r\n"
+           "[COLOR]\r\nstatus.icm\r\n[DestinationDirs]\r\nDefaultDestDir=66000\r\nCOLOR=66003\r\n"
+           "[Strings]\r\nM=\"Maker\"\r\n";
+    std::ofstream(m_package / "status.icm", std::ios::binary) << "a colour profile of the package";
+    const fs::path system32 = sim::CurrentMachine().DriveC() / "Windows/System32";
+    const fs::path color = system32 / "spool/drivers/color";
+    auto monitorDriver = []() -> std::optional<std::u16string> {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\PJL Language Monitor",
+                          0, KEY_READ, &key))
+            return std::nullopt;
+        WCHAR data[64] = {};
+        DWORD size = sizeof data - 2;
+        RegQueryValueExW(key, u"Driver", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+        RegCloseKey(key);
+        return std::u16string(data);
+    };
+
+    // A printer that cannot be added takes the monitor and the profiles along.
+    sim::SetFault(sim::CurrentMachine().Db(), {"AddPrinterW", ERROR_NOT_ENOUGH_MEMORY, 1});
+    EXPECT_EQ(Install("Status Printer", "Bidi.inf", "LPT1:", "Status Printer"), 1u);
+    EXPECT_FALSE(monitorDriver());
+    EXPECT_FALSE(fs::exists(system32 / "PJLMON.DLL"));
+    EXPECT_EQ(FilesIn(color), 0u);
+
+    ASSERT_EQ(Install("Status Printer", "Bidi.inf", "LPT1:", "Status Printer"), 0u)
+        << sim::ToUtf8(Events().back().message);
+    auto drivers = Drivers(u"Windows x64");
+    ASSERT_EQ(drivers.size(), 1u);
+    EXPECT_EQ(drivers[0].monitor, u"PJL Language Monitor");
+    EXPECT_TRUE(sim::EqualsNoCase(drivers[0].driverPath, u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\UNIDRV.DLL"));
+    EXPECT_EQ(monitorDriver(), std::optional<std::u16string>(u"PJLMON.DLL"));
+    EXPECT_EQ(ReadFile(system32 / "PJLMON.DLL"), ReadFile(StoreFile("Amd64", "PJLMON.DLL")));
+    EXPECT_EQ(ReadFile(color / "status.icm"), "a colour profile of the package");
+    EXPECT_TRUE(fs::is_regular_file(color / "sRGB Color Space Profile.icm"));
+    for (const auto& f : drivers[0].dependents)
+        EXPECT_EQ(f.find(u".icm"), std::u16string::npos) << "colour profiles are no driver files";
 }
 
 TEST_F(PrintUiInstall, APrinterThatCannotBeAddedTakesItsDriverAlong) {
@@ -259,7 +367,7 @@ TEST_F(PrintUiInstall, APrinterThatCannotBeAddedTakesItsDriverAlong) {
 
     // An earlier driver's files that the attempt overwrote are put back as they were.
     ASSERT_EQ(Install("First", "MR2A_x64.inf", "COM1:", "QB410 Printer"), 0u);
-    const fs::path dat = DriverDir("x64") / "mr2a.dat";
+    const fs::path dat = DriverDir("x64") / "mr2a.gpd";
     { std::ofstream(dat, std::ios::binary | std::ios::trunc) << "older data"; }
     sim::SetFault(sim::CurrentMachine().Db(), {"AddPrinterW", ERROR_NOT_ENOUGH_MEMORY, 1});
     EXPECT_EQ(Install("Second", "MR2A_x64.inf", "COM2:", "QB410 Printer"), 1u);

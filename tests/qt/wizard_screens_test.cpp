@@ -236,7 +236,7 @@ class DriverInfoOnQt : public WizardOnQt, public ::testing::WithParamInterface<i
 TEST_P(DriverInfoOnQt, OfferDeleteAndInstall) {
     const bool chinese = GetParam() == 2052;
     const std::string prefix = chinese ? "driverinfo-cn" : "driverinfo-en";
-    StartProgram(GetParam(), {"driver add 'QB410 Printer' --file '" + std::string(DROVAN_BIN_DIR) + "/mr2a.ini'",
+    StartProgram(GetParam(), {"driver add 'QB410 Printer' --file '" + std::string(DROVAN_BIN_DIR) + "/mr2a.gpd'",
                               "printer add 'QB410 Printer' --driver 'QB410 Printer' --port LPT1:"});
     ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DROVAN_DIALOG) != nullptr; }));
     QtDialog* d = Dialog(IDD_DROVAN_DIALOG);

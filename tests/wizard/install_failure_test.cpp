@@ -126,7 +126,7 @@ TEST_F(WizardTest, BrokenPackagesLeaveNothingHalfMade) {
     // A driver file missing beside the INF.
     ReplayOptions o;
     o.programDir = MakeProgramDir();
-    fs::remove(o.programDir / "dvmr2a64.dll");
+    fs::remove(o.programDir / "mr2a.gpd");
     Transcript t = Replay(std::string(kToPortPage) + "click 3\nwait-close 30000\n", o);
     ASSERT_EQ(t.msgboxes.size(), 1u) << t.errors;
     ExpectWizardFailure(t);

@@ -95,8 +95,9 @@ TEST_P(InstallOn, QB410OnCom1WithItsDriverFilesAndDefault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Architectures, InstallOn,
-                         ::testing::Values(ArchCase{"x64", "Windows x64", "x64", "dvmr2a64.dll"},
-                                           ArchCase{"x86", "Windows NT x86", "w32x86", "dvmr2a.dll"}),
+                         ::testing::Values(ArchCase{"x64", "Windows x64", "x64", "UNIDRV.DLL"},
+                                           ArchCase{"x86", "Windows NT x86", "w32x86", "UNIDRV.DLL"},
+                                           ArchCase{"arm64", "Windows ARM64", "arm64", "UNIDRV.DLL"}),
                          [](const auto& p) { return std::string(p.param.arch); });
 
 TEST_F(WizardTest, DefaultPrinterUnchangedWhenTheBoxIsCleared) {
@@ -243,8 +244,8 @@ class CatalogueByArch : public WizardTest, public ::testing::WithParamInterface<
 TEST_P(CatalogueByArch, InfFileOfTheModelForTheArchitecture) {
     const std::string arch = GetParam();
     const bool wide = arch == "x64" || arch == "ia64";
-    // Our packages offer models for x86 and x64 Windows only.
-    const bool offered = arch == "x86" || arch == "x64";
+    // Our packages offer models for x86, x64 and ARM64 Windows (the 32-bit INF), not Itanium.
+    const bool offered = arch != "ia64";
     for (const auto& [option, base, name] :
          {std::tuple<const char*, const char*, const char*>{"", "MR2A", "QB410 Printer"},
           std::tuple<const char*, const char*, const char*>{"click 1031\n", "MR3A", "QD530 Printer"}}) {
@@ -255,8 +256,7 @@ TEST_P(CatalogueByArch, InfFileOfTheModelForTheArchitecture) {
         const std::string inf = AppDir() + base + (wide ? "_x64.inf" : ".inf");
         EXPECT_GE(t.FindLog("kwl at PrinterInfo SetInfFilePath() m_szInfPath=" + inf), 0) << arch << " " << base;
         EXPECT_GE(t.FindLog(std::string("/n \"") + name + "\" /f \"" + inf + "\""), 0) << arch << " " << base;
-        // Our packages offer models for x86 and x64 Windows only: on Itanium (the x64 INF)
-        // and on ARM64 (the 32-bit INF) the print UI refuses the model, and nothing is made.
+        // On Itanium (the x64 INF) the print UI refuses the model, and nothing is made.
         ASSERT_EQ(t.msgboxes.size(), 1u);
         EXPECT_EQ(t.msgboxes[0].icon, offered ? "information" : "error") << arch;
         EXPECT_EQ(Printers().size(), offered ? 1u : 0u) << arch;

@@ -287,7 +287,7 @@ fs::path WizardTest::MakeProgramDir(const fs::path& in) {
         const fs::path& from = entry.path();
         bool program = from == fs::path(DROVAN_REPLAY) || from == fs::path(DROVAN_PRINTUI_TOOL);
         std::string ext = from.extension().string();
-        bool package = ext == ".inf" || ext == ".dll" || ext == ".dat" || ext == ".hlp" ||
+        bool package = ext == ".inf" || ext == ".gpd" || ext == ".dll" || ext == ".dat" || ext == ".hlp" ||
                        ext == ".ini" || ext == ".txt";
         if (!program && !package) continue;
         std::error_code ec;

@@ -10,6 +10,7 @@
 #include "platform/sim/paths.h"
 #include "platform/sim/text.h"
 #include "platform/win32.h"
+#include "system_infs.h"
 
 namespace fs = std::filesystem;
 using sim::EqualsNoCase;
@@ -17,8 +18,6 @@ using sim::ToUtf8;
 
 namespace printui {
 namespace {
-
-constexpr std::uintmax_t kMaxInfBytes = 16 * 1024 * 1024;
 
 bool Fail(Failure* failure, DWORD code, std::string message) {
     *failure = {code, std::move(message)};
@@ -28,6 +27,45 @@ bool Fail(Failure* failure, DWORD code, std::string message) {
 std::u16string Folder(const std::u16string& path) {
     size_t cut = path.find_last_of(u"\\/");
     return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
+
+std::u16string FileName(const std::u16string& path) {
+    size_t cut = path.find_last_of(u"\\/");
+    return cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+
+std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
+    if (folder.empty()) return name;
+    if (name.empty()) return folder;
+    return folder + u"\\" + name;
+}
+
+// The folder of a directory id, for the environment whose driver directory is given
+// (C:\Windows\System32\spool\drivers\x64).
+std::u16string TargetDirectory(DWORD dirId, const std::u16string& driverDir) {
+    switch (dirId) {
+        case kDirPrinterDrivers: return driverDir + u"\\3";
+        case kDirPrintProcessors: return u"C:\\Windows\\System32\\spool\\prtprocs\\" + FileName(driverDir);
+        case kDirColor: return u"C:\\Windows\\System32\\spool\\drivers\\color";
+        case kDirWindows: return u"C:\\Windows";
+        default: return u"C:\\Windows\\System32";  // kDirSystem, kDirPrintMonitors
+    }
+}
+
+// Registers a language monitor with the spooler, as Windows' class installer does when a
+// driver names one the machine does not have yet. Runs inside the caller's transaction.
+DWORD RegisterMonitor(const std::u16string& name, const std::u16string& file) {
+    std::u16string path = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + name;
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    LONG e = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &key, &disposition);
+    if (e != ERROR_SUCCESS) return static_cast<DWORD>(e);
+    if (disposition == REG_CREATED_NEW_KEY)
+        e = RegSetValueExW(key, u"Driver", 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                           static_cast<DWORD>((file.size() + 1) * sizeof(char16_t)));
+    RegCloseKey(key);
+    return static_cast<DWORD>(e);
 }
 
 const char16_t* EnvironmentName(sim::Arch arch) {
@@ -136,75 +174,61 @@ void KeepFaultsUsed(sim::Store& db, const std::vector<sim::Fault>& before,
 
 }  // namespace
 
-std::optional<InfFile> LoadInf(const std::u16string& infPath, Failure* failure) {
-    DWORD error = 0;
-    auto host = sim::HostPath(infPath, &error);
-    if (!host) {
-        Fail(failure, error, "the INF file \"" + ToUtf8(infPath) + "\" cannot be found");
-        return std::nullopt;
-    }
-    std::error_code ec;
-    if (!fs::is_regular_file(*host, ec)) {
-        bool folder = fs::is_directory(host->parent_path(), ec);
-        Fail(failure, folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND,
-             "the INF file \"" + ToUtf8(infPath) + "\" cannot be found");
-        return std::nullopt;
-    }
-    if (fs::file_size(*host, ec) > kMaxInfBytes) {
-        Fail(failure, kErrorGeneralSyntax, "the INF file \"" + ToUtf8(infPath) + "\" is too large");
-        return std::nullopt;
-    }
-    auto bytes = ReadWhole(*host);
-    if (!bytes) {
-        Fail(failure, ERROR_ACCESS_DENIED, "the INF file \"" + ToUtf8(infPath) + "\" cannot be read");
-        return std::nullopt;
-    }
-    std::u16string text;
-    std::string why;
-    if (!DecodeInfText(*bytes, GetACP(), &text, &why)) {
-        Fail(failure, kErrorGeneralSyntax, "the INF file \"" + ToUtf8(infPath) + "\": " + why);
-        return std::nullopt;
-    }
-    InfSyntaxError syntax;
-    auto inf = InfFile::Parse(text, &syntax);
-    if (!inf) {
-        Fail(failure, kErrorGeneralSyntax, "the INF file \"" + ToUtf8(infPath) + "\", line " +
-                                               std::to_string(syntax.line) + ": " + syntax.message);
-        return std::nullopt;
-    }
-    return inf;
-}
-
 bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     if (!CheckPrinterName(request.printerName, failure)) return false;
     auto inf = LoadInf(request.infPath, failure);
     if (!inf || !CheckPrinterInf(*inf, failure)) return false;
     sim::Arch arch = sim::CurrentMachine().Settings().arch;
-    auto model = SelectModel(*inf, request.model, arch, failure);
+    InfSource package{FileName(request.infPath), std::move(*inf), Folder(request.infPath)};
+    MachineInfs system;
+    auto model = SelectModel(package, request.model, arch, system, failure);
     if (!model) return false;
 
-    // The package's files, found beside the INF (names compare case-insensitively).
+    // Every file lies in its package: the vendor's beside the INF, the system's in the
+    // driver store (names compare case-insensitively).
     DWORD error = 0;
-    std::u16string infDir = Folder(request.infPath);
     std::vector<std::pair<const PackageFile*, std::u16string>> sources;  // file, Windows path
     for (const auto& f : model->files) {
-        std::u16string dir = f.sourceDir.empty() ? infDir : infDir + u"\\" + f.sourceDir;
-        std::u16string path = dir + u"\\" + f.sourceName;
+        std::u16string path = JoinPath(f.sourceDir, f.sourceName);
         auto host = sim::HostPath(path, &error);
         std::error_code ec;
-        if (!host || !fs::is_regular_file(*host, ec))
+        if (!host || !fs::is_regular_file(*host, ec)) {
+            std::u16string dir = f.sourceDir.empty() ? u"the current folder" : f.sourceDir;
             return Fail(failure, ERROR_FILE_NOT_FOUND,
-                        "the driver file \"" + ToUtf8(f.sourceName) + "\" that the INF names is not in " +
-                            ToUtf8(dir));
+                        f.system ? "the file \"" + ToUtf8(f.sourceName) + "\" that the system's " +
+                                       ToUtf8(f.inf) + " names is missing from its package in " + ToUtf8(dir)
+                                 : "the driver file \"" + ToUtf8(f.sourceName) + "\" that the INF names is not in " +
+                                       ToUtf8(dir));
+        }
         sources.emplace_back(&f, sim::WindowsPath(*host));
     }
     if (!PortExists(request.port, failure) || !PrinterAbsent(request.printerName, failure))
         return false;
 
-    // Files the INF renames are staged under their installed names.
+    // Where the files go: the driver directory of this machine's environment, and the
+    // system's other printing folders.
+    std::u16string env = EnvironmentName(arch);
+    WCHAR driverDir[MAX_PATH] = {};
+    DWORD needed = 0;
+    if (!GetPrinterDriverDirectoryW(nullptr, env.data(), 1, reinterpret_cast<BYTE*>(driverDir),
+                                    sizeof driverDir, &needed))
+        return Fail(failure, GetLastError(), "the printer driver directory is not available");
+    auto target = [&](const PackageFile& f) {
+        return JoinPath(TargetDirectory(f.dirId, driverDir), f.subdir) + u"\\" + f.name;
+    };
+
+    // What those places hold now, to put back if the attempt fails.
+    std::vector<Previous> before;
+    for (const auto& f : model->files) {
+        auto host = sim::HostPath(target(f), &error);
+        if (host) before.push_back({*host, ReadWhole(*host)});
+    }
+
+    // Files the INF renames are staged under their installed names; the spooler copies
+    // the driver's files by name.
     Staging staging;
     for (auto& [file, path] : sources) {
-        if (EqualsNoCase(file->name, file->sourceName)) continue;
+        if (file->dirId != kDirPrinterDrivers || EqualsNoCase(file->name, file->sourceName)) continue;
         std::error_code ec;
         if (staging.host.empty()) {
             auto temp = sim::HostPath(u"C:\\Windows\\Temp", &error);
@@ -222,22 +246,35 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
         path = staging.windows + u"\\" + file->name;
     }
 
-    // What the driver directory holds now, to put back if the attempt fails.
-    std::u16string env = EnvironmentName(arch);
-    WCHAR driverDir[MAX_PATH] = {};
-    DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryW(nullptr, env.data(), 1, reinterpret_cast<BYTE*>(driverDir),
-                                    sizeof driverDir, &needed))
-        return Fail(failure, GetLastError(), "the printer driver directory is not available");
-    std::vector<Previous> before;
-    for (const auto& f : model->files) {
-        auto host = sim::HostPath(std::u16string(driverDir) + u"\\3\\" + f.name, &error);
-        if (host) before.push_back({*host, ReadWhole(*host)});
+    // The files beyond the driver directory (colour profiles, monitors) are copied here.
+    for (auto& [file, path] : sources) {
+        if (file->dirId == kDirPrinterDrivers) continue;
+        DWORD e = 0;
+        auto from = sim::HostPath(path, &e);
+        auto to = sim::HostPath(target(*file), &e);
+        std::error_code ec;
+        if (to) fs::create_directories(to->parent_path(), ec);
+        if (!from || !to || !fs::copy_file(*from, *to, fs::copy_options::overwrite_existing, ec)) {
+            Restore(before);
+            return Fail(failure, ERROR_ACCESS_DENIED,
+                        "the file \"" + ToUtf8(file->name) + "\" cannot be copied to " + ToUtf8(target(*file)));
+        }
+    }
+    std::u16string monitorPath = u"C:\\Windows\\System32\\" + model->monitorFile;
+    std::error_code ec;
+    if (!model->monitorName.empty()) {
+        auto host = sim::HostPath(monitorPath, &error);
+        if (!host || !fs::is_regular_file(*host, ec)) {
+            Restore(before);
+            return Fail(failure, ERROR_FILE_NOT_FOUND, "the language monitor \"" + ToUtf8(model->monitorName) +
+                                                           "\" needs " + ToUtf8(monitorPath) +
+                                                           ", which the package does not bring");
+        }
     }
 
     auto pathOf = [&](const std::u16string& name) -> std::u16string {
         for (auto& [file, path] : sources)
-            if (EqualsNoCase(file->name, name)) return path;
+            if (file->dirId == kDirPrinterDrivers && EqualsNoCase(file->name, name)) return path;
         return std::u16string();
     };
     std::u16string driverPath = pathOf(model->driverFile), dataPath = pathOf(model->dataFile),
@@ -249,7 +286,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     }
     dependents += u'\0';
     std::u16string driverName = model->name, printerName = request.printerName,
-                   port = request.port;
+                   port = request.port, monitor = model->monitorName;
 
     DRIVER_INFO_3W driver = {};
     driver.cVersion = 3;
@@ -260,6 +297,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     driver.pConfigFile = configPath.data();
     driver.pHelpFile = helpPath.empty() ? nullptr : helpPath.data();
     driver.pDependentFiles = dependents.data();
+    driver.pMonitorName = monitor.empty() ? nullptr : monitor.data();
 
     std::u16string processor = u"winprint", datatype = u"RAW";
     PRINTER_INFO_2W printer = {};
@@ -270,8 +308,9 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     printer.pDatatype = datatype.data();
     printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
 
-    // The driver and the printer in one transaction of the machine's store: the spooler's
-    // calls join it, and aborting it takes back the driver's record with the printer's.
+    // The driver, its monitor and the printer in one transaction of the machine's store:
+    // the spooler's and the registry's calls join it, and aborting it takes back the
+    // driver's record with the printer's.
     struct Abort {
         DWORD code;
         std::string message;
@@ -290,6 +329,9 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
         db.Write([&] {
             if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
                 abortWith(GetLastError(), "the driver \"" + ToUtf8(driverName) + "\" cannot be added");
+            if (!monitor.empty())
+                if (DWORD e = RegisterMonitor(monitor, model->monitorFile))
+                    abortWith(e, "the language monitor \"" + ToUtf8(monitor) + "\" cannot be registered");
             sim::CrashPoint("printui-between-driver-and-printer");
             HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
             if (!h) abortWith(GetLastError(), "the printer \"" + ToUtf8(printerName) + "\" cannot be added");
