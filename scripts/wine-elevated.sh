@@ -10,7 +10,10 @@
 #    tests/wine/planted-dll-exceptions.txt, each with its reason). drovan.exe must take none
 #    of them, and must still have loaded WINSPOOL.DRV (from the system); the control must take
 #    WINSPOOL.DRV from the folder, or the test could not fail.
-# 2. High DPI. At 96 and at 144 DPI (the prefix's HKCU\Control Panel\Desktop\LogPixels) the
+# 2. A system library or function that cannot be had ends the program with a message in the
+#    user's language (drovan-delay-load-probe.exe, through drovan.exe's delay-load hooks), not
+#    with an unhandled exception.
+# 3. High DPI. At 96 and at 144 DPI (the prefix's HKCU\Control Panel\Desktop\LogPixels) the
 #    licence page and the closing picture are captured into
 #    MINGW-BUILD/wine-screens/drovan-{licence,closing}-{96,144}dpi.png; both must have grown
 #    with the DPI, and the closing picture must cover the dialog. At 144 DPI a click on the
@@ -37,7 +40,8 @@ took() { echo "$((SECONDS - step_start)) s"; }
 missing=()
 for tool in Xvfb xwininfo xdotool import convert identify; do command -v "$tool" >/dev/null || missing+=("$tool"); done
 pkg="$(ls -d "$build"/package/drovan-*-x86_64 2>/dev/null | head -n 1)"
-for file in "$bin/drovan-unprotected.exe" "$bin/drovan-planted.dll" "$bin/drovan-closing-probe.exe"; do
+for file in "$bin/drovan-unprotected.exe" "$bin/drovan-planted.dll" "$bin/drovan-closing-probe.exe" \
+            "$bin/drovan-delay-load-probe.exe"; do
   [ -f "$file" ] || missing+=("$file")
 done
 if [ ${#missing[@]} -gt 0 ] || [ -z "$pkg" ]; then
@@ -179,7 +183,26 @@ else
   done
 fi
 
-# ---- 2. High DPI ----
+# ---- 2. What the system cannot give ----
+# With no display nothing loads USER32, so the kernel writes the message to the error channel.
+while IFS='|' read -r mode lang want; do
+  step_start=$SECONDS
+  log="$work/delay-load-$mode-$lang.log"
+  (cd "$bin" && env -u DISPLAY LANG="$lang" LC_ALL="$lang" WINEDEBUG=-all,err+seh \
+     timeout --kill-after=5 "$step_timeout" wine drovan-delay-load-probe.exe "$mode" </dev/null >"$log" 2>&1)
+  rc=$?
+  if [ "$rc" -eq 0 ] || [ "$rc" -ge 124 ] || grep -q 'Unhandled exception' "$log" || ! grep -qF "$want" "$log"; then
+    fail "missing system $mode ($lang): exit code $rc, no message '$want'; log $log"
+  else
+    echo "passed  missing system $mode ($lang): the program ends with its message, exit code $rc ($(took))"
+  fi
+done <<'CASES'
+library|C.UTF-8|the system library drovan-absent.dll could not be loaded from the Windows system folder
+function|C.UTF-8|the system library version.dll has no function DrovanAbsentFunction
+function|zh_CN.UTF-8|\7cfb\7edf\5e93 version.dll \4e2d\6ca1\6709\51fd\6570 DrovanAbsentFunction
+CASES
+
+# ---- 3. High DPI ----
 set_dpi() {
   wineserver -k 2>/dev/null
   wineserver -w
