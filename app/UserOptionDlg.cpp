@@ -20,8 +20,8 @@ bool IsInside(const RECT& rcArea, CPoint point) {
 int ToPicture(int n, int nClient, int nPicture) {
     long long llScaled = (2LL * n + 1) * nPicture;
     long long llDivisor = 2LL * nClient;
-    long long llPixel = llScaled >= 0 ? llScaled / llDivisor : -((llDivisor - 1 - llScaled) / llDivisor);
-    return static_cast<int>(llPixel);
+    if (llScaled >= 0) return static_cast<int>(llScaled / llDivisor);
+    return static_cast<int>(-((llDivisor - 1 - llScaled) / llDivisor));  // rounded down, not to zero
 }
 
 }  // namespace

@@ -49,21 +49,12 @@ if [ ${#missing[@]} -gt 0 ] || [ -z "$pkg" ]; then
   exit 1
 fi
 
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wineserver -k 2>/dev/null
-}
-trap cleanup EXIT
 # A screen large enough for the closing picture at 144 DPI (about 1750 x 980).
-Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
+source "$root/scripts/wine-screen.sh"
+if ! wine_screen_start "$work" 2560x1600; then
   fail "elevated installer under Wine: the virtual screen did not start"
   exit 1
 fi
-export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
 
 # A fresh server for each run: it reads the DPI when it starts, and no process of an earlier
 # run (a crashed control case) may linger.

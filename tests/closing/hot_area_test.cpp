@@ -21,7 +21,9 @@ struct HotAreaCase {
     Area expected;
 };
 
-void PrintTo(const HotAreaCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const HotAreaCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const CSize kPicture(1054, 679);
 
@@ -29,8 +31,10 @@ class HotArea : public ::testing::TestWithParam<HotAreaCase> {};
 
 TEST_P(HotArea, FollowsThePaintedButton) {
     const HotAreaCase& c = GetParam();
-    EXPECT_EQ(CUserOptionDlg::HotAreaAt(CPoint(c.x, c.y), CSize(c.cxClient, c.cyClient), kPicture), c.expected)
-        << c.what << ": client " << c.cxClient << "x" << c.cyClient << ", point " << c.x << "," << c.y;
+    EXPECT_EQ(CUserOptionDlg::HotAreaAt(CPoint(c.x, c.y), CSize(c.cxClient, c.cyClient), kPicture),
+              c.expected)
+        << c.what << ": client " << c.cxClient << "x" << c.cyClient << ", point " << c.x << ","
+        << c.y;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         HotAreaCase{"template, web top row", 1052, 668, 100, 408, Area::HOT_WEB_PAGE},
         HotAreaCase{"template, above web", 1052, 668, 100, 407, Area::HOT_NONE},
         HotAreaCase{"template, web bottom row", 1052, 668, 100, 475, Area::HOT_WEB_PAGE},
-        HotAreaCase{"template, below web (the old rectangle's)", 1052, 668, 100, 480, Area::HOT_NONE},
+        HotAreaCase{"template, below web (the old rectangle's)", 1052, 668, 100, 480,
+                    Area::HOT_NONE},
         HotAreaCase{"template, web left column", 1052, 668, 44, 450, Area::HOT_WEB_PAGE},
         HotAreaCase{"template, left of web", 1052, 668, 43, 450, Area::HOT_NONE},
         HotAreaCase{"template, web right column", 1052, 668, 293, 450, Area::HOT_WEB_PAGE},
@@ -77,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Points outside the client area (a captured mouse) and a degenerate client area.
         HotAreaCase{"left of the client area", 1052, 668, -5, 450, Area::HOT_NONE},
         HotAreaCase{"below the client area", 1052, 668, 100, 700, Area::HOT_NONE},
-        HotAreaCase{"empty client area: taken as the picture's own", 0, 0, 44, 415, Area::HOT_WEB_PAGE}));
+        HotAreaCase{"empty client area: taken as the picture's own", 0, 0, 44, 415,
+                    Area::HOT_WEB_PAGE}));
 
 }  // namespace

@@ -24,6 +24,7 @@
 // A system library or function that cannot be had is reported in the user's language and
 // ends the program, rather than the unhandled exception the delay-load helper would raise.
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <delayimp.h>
 
 #include <cwchar>
@@ -43,7 +44,9 @@ void NTAPI RestrictDllSearch(PVOID, DWORD dwReason, PVOID) {
 }
 
 // The program's own rule for its language: Simplified Chinese for language 2052.
-bool IsChinese() { return GetUserDefaultLangID() == 2052; }
+bool IsChinese() {
+    return GetUserDefaultLangID() == 2052;
+}
 
 // Ends the program with a message. FatalAppExit is the kernel's own: it works even when the
 // library that could not be loaded is USER32.
@@ -52,26 +55,28 @@ bool IsChinese() { return GetUserDefaultLangID() == 2052; }
     MultiByteToWideChar(CP_ACP, 0, dli.szDll, -1, szDll, MAX_PATH);
     szDll[MAX_PATH - 1] = 0;
     WCHAR szProc[256] = L"?";
-    if (!bLibrary && dli.dlp.fImportByName) MultiByteToWideChar(CP_ACP, 0, dli.dlp.szProcName, -1, szProc, 256);
-    else if (!bLibrary) _snwprintf(szProc, 255, L"#%lu", static_cast<unsigned long>(dli.dlp.dwOrdinal));
+    if (!bLibrary && dli.dlp.fImportByName)
+        MultiByteToWideChar(CP_ACP, 0, dli.dlp.szProcName, -1, szProc, 256);
+    else if (!bLibrary)
+        _snwprintf(szProc, 255, L"#%lu", static_cast<unsigned long>(dli.dlp.dwOrdinal));
     szProc[255] = 0;
     const bool bChinese = IsChinese();
     WCHAR szText[768];
     if (bLibrary) {
-        _snwprintf(szText, 767,
-                   bChinese ? L"Drovan Setup 无法继续：无法从 Windows "
-                              L"系统文件夹加载系统库 %ls。"
-                            : L"Drovan Setup cannot continue: the system library %ls could not be loaded "
-                              L"from the Windows system folder.",
-                   szDll);
+        _snwprintf(
+            szText, 767,
+            bChinese ? L"Drovan Setup 无法继续：无法从 Windows 系统文件夹加载系统库 %ls。"
+                     : L"Drovan Setup cannot continue: the system library %ls could not be loaded "
+                       L"from the Windows system folder.",
+            szDll);
     } else {
-        _snwprintf(szText, 767,
-                   bChinese ? L"Drovan Setup 无法继续：系统库 %ls "
-                              L"中没有函数 %ls。此 Windows "
-                              L"版本可能过旧。"
-                            : L"Drovan Setup cannot continue: the system library %ls has no function %ls. "
-                              L"This version of Windows may be too old.",
-                   szDll, szProc);
+        _snwprintf(
+            szText, 767,
+            bChinese ? L"Drovan Setup 无法继续：系统库 %ls 中没有函数 %ls。"
+                       L"此 Windows 版本可能过旧。"
+                     : L"Drovan Setup cannot continue: the system library %ls has no function %ls. "
+                       L"This version of Windows may be too old.",
+            szDll, szProc);
     }
     szText[767] = 0;
     FatalAppExitW(0, szText);
@@ -83,7 +88,8 @@ HMODULE LoadFromSystemFolder(const char* pszDll) {
     if (!MultiByteToWideChar(CP_ACP, 0, pszDll, -1, szName, MAX_PATH)) return nullptr;
     ACTCTX_SECTION_KEYED_DATA redirected{};
     redirected.cbSize = sizeof redirected;
-    if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, szName, &redirected))
+    if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, szName,
+                                 &redirected))
         return LoadLibraryW(szName);
     WCHAR szPath[MAX_PATH];
     UINT cch = GetSystemDirectoryW(szPath, MAX_PATH);
@@ -110,7 +116,8 @@ FARPROC WINAPI OnDelayLoadFailure(unsigned dliNotify, PDelayLoadInfo pdli) {
 
 // The TLS callback: ".CRT$XLB" sorts between the runtime's start of the list (XLA) and its
 // own callbacks (XLC, XLD), so this one runs first.
-__attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK kRestrictDllSearch = RestrictDllSearch;
+__attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK kRestrictDllSearch =
+    RestrictDllSearch;
 
 }  // namespace
 
