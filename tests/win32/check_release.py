@@ -11,7 +11,7 @@ Every check prints one line; the exit code is the number of failed checks.
 """
 import argparse
 import hashlib
-import io
+import re
 import struct
 import subprocess
 import sys
@@ -273,7 +273,9 @@ def main():
     print("        delay-loaded: " + ", ".join(delayed))
     check(sorted(n.lower() for n in imports) == ["kernel32.dll", "msvcrt.dll"], "imported at start: KERNEL32 and msvcrt only")
     check("winspool.drv" in [n.lower() for n in delayed], "WINSPOOL.DRV delay-loaded")
-    restrict = [int(line.split()[0], 16) for line in nm.splitlines() if line.endswith("RestrictDllSearch(void*, unsigned long, void*)")]
+    # (32-bit: a stdcall name, with "@12" after it.)
+    restrict = [int(line.split()[0], 16) for line in nm.splitlines()
+                if re.search(r"RestrictDllSearch\(void\*, unsigned long, void\*\)(@\d+)?$", line)]
     callbacks = exe.tls_callbacks()
     check(len(restrict) == 1 and callbacks[:1] == restrict, "the first TLS callback restricts the DLL search",
           "callbacks %s, RestrictDllSearch %s" % ([hex(c) for c in callbacks], [hex(r) for r in restrict]))
