@@ -5,14 +5,23 @@ namespace {
 // The maker's web page, opened from the picture's web button.
 const WCHAR kszVendorWebPage[] = TEXT("https://www.drovan.example/");
 
-// The painted buttons, in client pixels of the picture at its own size; a point must lie
-// strictly inside (all four bounds exclusive).
+// The painted buttons, in pixels of the picture; a point must lie strictly inside (all four
+// bounds exclusive).
 const RECT krcWebPageArea = {43, 414, 295, 484};
 const RECT krcCloseArea = {994, 16, 1038, 59};
 
 bool IsInside(const RECT& rcArea, CPoint point) {
     return point.x > rcArea.left && point.x < rcArea.right && point.y > rcArea.top &&
            point.y < rcArea.bottom;
+}
+
+// The picture's pixel that a stretch of nPicture pixels over nClient paints at client pixel
+// n: the one under that pixel's centre, n + 1/2, scaled and rounded down.
+int ToPicture(int n, int nClient, int nPicture) {
+    long long llScaled = (2LL * n + 1) * nPicture;
+    long long llDivisor = 2LL * nClient;
+    if (llScaled >= 0) return static_cast<int>(llScaled / llDivisor);
+    return static_cast<int>(-((llDivisor - 1 - llScaled) / llDivisor));  // rounded down, not to zero
 }
 
 }  // namespace
@@ -56,8 +65,30 @@ void CUserOptionDlg::OnPaint() {
     dcMemory.SelectObject(pOldBitmap);
 }
 
+CUserOptionDlg::EHotArea CUserOptionDlg::HotAreaAt(CPoint point, CSize sizeClient, CSize sizePicture) {
+    CPoint ptPicture = point;
+    if (sizeClient.cx > 0 && sizeClient.cy > 0 && sizePicture.cx > 0 && sizePicture.cy > 0) {
+        ptPicture.x = ToPicture(point.x, sizeClient.cx, sizePicture.cx);
+        ptPicture.y = ToPicture(point.y, sizeClient.cy, sizePicture.cy);
+    }
+    if (IsInside(krcWebPageArea, ptPicture)) return HOT_WEB_PAGE;
+    if (IsInside(krcCloseArea, ptPicture)) return HOT_CLOSE;
+    return HOT_NONE;
+}
+
 void CUserOptionDlg::OnLButtonUp(UINT nFlags, CPoint point) {
-    if (IsInside(krcWebPageArea, point)) {
+    // The picture's size as painted; without it the point is taken as the picture's own.
+    CSize sizePicture;
+    CBitmap bmpPicture;
+    if (bmpPicture.LoadBitmap(IDB_CLOSING_PICTURE)) {
+        BITMAP bm;
+        bmpPicture.GetBitmap(&bm);
+        sizePicture = CSize(bm.bmWidth, bm.bmHeight);
+    }
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    EHotArea eArea = HotAreaAt(point, rcClient.Size(), sizePicture);
+    if (eArea == HOT_WEB_PAGE) {
         // The command interpreter's "start" returns at once and leaves the browser
         // running; whether it could be started is not the dialog's concern, it closes
         // either way.
@@ -66,6 +97,6 @@ void CUserOptionDlg::OnLButtonUp(UINT nFlags, CPoint point) {
         _wsystem(strCommand);
         SendMessage(WM_CLOSE);
     }
-    if (IsInside(krcCloseArea, point)) SendMessage(WM_CLOSE);
+    if (eArea == HOT_CLOSE) SendMessage(WM_CLOSE);
     CDialog::OnLButtonUp(nFlags, point);
 }

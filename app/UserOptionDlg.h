@@ -14,6 +14,13 @@ public:
 
     enum { IDD = IDD_USEROPTION_DIALOG };
 
+    // What a click at a point of the client area lands on. The painted buttons are
+    // rectangles of the picture, and the picture is stretched over the client area, so the
+    // point is taken back through that stretch first: at the picture's own size nothing
+    // changes, at any other (another font, another DPI) the click follows the picture.
+    enum EHotArea { HOT_NONE, HOT_WEB_PAGE, HOT_CLOSE };
+    static EHotArea HotAreaAt(CPoint point, CSize sizeClient, CSize sizePicture);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;

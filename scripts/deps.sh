@@ -10,12 +10,14 @@ set -euo pipefail
 
 native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev libgmock-dev
         libbenchmark-dev)
+# With the release steps: Authenticode signing and a throwaway certificate for the test,
+# and Python for reading the program's PE file back.
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-       binutils-mingw-w64-x86-64)
+       binutils-mingw-w64-x86-64 osslsigncode openssl python3)
 qt=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core)
 # With the wizard on a virtual screen: Xvfb, xwininfo to find its window, ImageMagick to
-# capture it as a PNG and measure the picture.
-wine=(wine wine64 fonts-wqy-microhei xvfb x11-utils imagemagick)
+# capture it as a PNG and measure the picture, xdotool to click it.
+wine=(wine wine64 fonts-wqy-microhei xvfb x11-utils imagemagick xdotool)
 
 want=("${native[@]}")
 for set in "$@"; do

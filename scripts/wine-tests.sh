@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the cross-built x86_64 test programs under Wine, against a real Win32 implementation
-# nobody here wrote, then the wizard itself (scripts/wine-wizard.sh).
+# nobody here wrote, then the wizard itself (scripts/wine-wizard.sh) and the installer's
+# defences and high-DPI face (scripts/wine-elevated.sh).
 #   scripts/wine-tests.sh [build-folder [linux-build-folder]]
 #                                    defaults: build/mingw-x64 and build/linux
 # The Wine prefix is private to the build folder (never ~/.wine), made once with Mono and
@@ -123,21 +124,24 @@ for prog in "${programs[@]}"; do
 done
 cd "$root"
 
-# The wizard: drovan-replay.exe against the simulated machine, drovan.exe on a virtual screen.
-results="$work/wizard.results"
-: >"$results"
-set +e
-WINE_WORK="$work" bash "$root/scripts/wine-wizard.sh" "$build" "$linux_build" 2>&1 | tee "$results"
-wizard_rc=${PIPESTATUS[0]}
-set -e
-wizard_passed=$(grep -c '^passed' "$results" || true)
-wizard_failed=$(grep -c '^FAILED' "$results" || true)
-passed=$((passed + wizard_passed))
-failed=$((failed + wizard_failed))
-if [ "$wizard_rc" -ne 0 ] && [ "$wizard_failed" -eq 0 ]; then
-  echo "FAILED  wizard: scripts/wine-wizard.sh ended with exit code $wizard_rc"
-  failed=$((failed + 1))
-fi
+# The wizard (drovan-replay.exe against the simulated machine, drovan.exe on a virtual
+# screen), then the elevated installer's own checks (planted DLLs, high DPI).
+for script in wine-wizard.sh wine-elevated.sh; do
+  results="$work/${script%.sh}.results"
+  : >"$results"
+  set +e
+  WINE_WORK="$work" bash "$root/scripts/$script" "$build" "$linux_build" 2>&1 | tee "$results"
+  script_rc=${PIPESTATUS[0]}
+  set -e
+  script_passed=$(grep -c '^passed' "$results" || true)
+  script_failed=$(grep -c '^FAILED' "$results" || true)
+  passed=$((passed + script_passed))
+  failed=$((failed + script_failed))
+  if [ "$script_rc" -ne 0 ] && [ "$script_failed" -eq 0 ]; then
+    echo "FAILED  scripts/$script ended with exit code $script_rc"
+    failed=$((failed + 1))
+  fi
+done
 
 # A gap that names no test any more is stale: it would hide a future test of that name.
 for name in "${!reason[@]}"; do

@@ -90,22 +90,12 @@ fi
 rm -rf "$work/package"
 cp -r "$pkg" "$work/package"
 
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wineserver -k 2>/dev/null
-}
-trap cleanup EXIT
-
-# A display of its own: Xvfb picks a free number and writes it out.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
+# A display of its own.
+source "$root/scripts/wine-screen.sh"
+if ! wine_screen_start "$work" 1024x768; then
   fail "drovan.exe on Xvfb: the virtual screen did not start"
   exit 1
 fi
-export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
 # The warm server's desktop started without a display and would draw nothing: a new one.
 wineserver -k 2>/dev/null
 wineserver -w

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the program's own pictures: the application icon (ID 128, 16x16 and 32x32), the
+"""Draws the program's own pictures: the application icon (ID 128: 16, 32, 48 and 256 pixels), the
 side banner (bitmap 141, 180 x 299), the installed-driver dialog's picture (bitmap 150,
 50 x 50) and the closing picture (bitmap 154, 1054 x 679). Run
 from res/art to regenerate the files beside this script; the results are committed so that
 a build needs no Python."""
 import struct
+import zlib
 
 
 def bmp24(width, height, pixel):
@@ -62,12 +63,24 @@ def ico_image(size, px):
     return header + bytes(xor) + bytes(mask)
 
 
+def png(size, px):
+    """One icon image as a PNG file (RGBA, 8 bits a channel): how Windows takes the 256-pixel
+    image of an icon, where a DIB would be four times larger."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(c for x in range(size) for c in px(x, y)) for y in range(size))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) +
+            chunk(b"IEND", b""))
+
+
 def ico(sizes):
-    images = [ico_image(n, printer(n)) for n in sizes]
+    """An .ico file; images of 256 pixels are PNG, smaller ones DIBs."""
+    images = [png(n, printer(n)) if n >= 256 else ico_image(n, printer(n)) for n in sizes]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for n, img in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(img), offset)
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(img), offset)
         offset += len(img)
     return out + b"".join(images)
 
@@ -243,7 +256,7 @@ def driver_found_picture():
 
 if __name__ == "__main__":
     with open("icon128.ico", "wb") as f:
-        f.write(ico([16, 32]))
+        f.write(ico([16, 32, 48, 256]))
     with open("bitmap141.bmp", "wb") as f:
         f.write(bmp24(180, 299, banner))
     with open("bitmap150.bmp", "wb") as f:

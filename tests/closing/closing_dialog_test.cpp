@@ -3,6 +3,10 @@
 // interpreter for the maker's page and closes it, its close button only closes it, and a
 // click anywhere else (the buttons' edges included) does nothing. After a failed
 // installation no picture follows.
+//
+// The dialog is the template's size, 1052 x 668 pixels, and the picture (1054 x 679) is
+// stretched over it: the buttons are where the picture paints them, the web button in
+// columns 44-293 and rows 408-475, the close button in columns 993-1035 and rows 17-57.
 #include <gtest/gtest.h>
 
 #include "replay_run.h"
@@ -50,7 +54,7 @@ TEST(ClosingDialog, OpensAfterSuccessAsABorderlessPictureWithHiddenButtons) {
 
 TEST(ClosingDialog, WebButtonAsksForTheMakersPageAndCloses) {
     FreshMachineFolder machine;
-    ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) + "click-at 44 415\n");
+    ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) + "click-at 44 408\n");
     ExpectClosingDialogRan(r);
     auto commands = CommandEvents(machine);
     ASSERT_EQ(commands.size(), 1u);
@@ -61,13 +65,14 @@ TEST(ClosingDialog, WebButtonAsksForTheMakersPageAndCloses) {
 TEST(ClosingDialog, WebButtonEdgesAreOutsideAndItsFarCornerInside) {
     FreshMachineFolder machine;
     ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) +
-                                   "click-at 43 415\n"
-                                   "click-at 295 415\n"
-                                   "click-at 44 414\n"
-                                   "click-at 44 484\n"
-                                   "click-at 295 484\n"
+                                   "click-at 43 420\n"
+                                   "click-at 294 420\n"
+                                   "click-at 44 407\n"
+                                   "click-at 44 476\n"
+                                   "click-at 294 476\n"
+                                   "click-at 100 480\n"
                                    "dump\n"
-                                   "click-at 294 483\n");
+                                   "click-at 293 475\n");
     ExpectClosingDialogRan(r);
     // Still open after the edge clicks: the dump came from the picture, and it ended after.
     int dumped = r.Find("dump 152");
@@ -80,7 +85,7 @@ TEST(ClosingDialog, WebButtonEdgesAreOutsideAndItsFarCornerInside) {
 
 TEST(ClosingDialog, CloseButtonClosesWithoutStartingAnything) {
     FreshMachineFolder machine;
-    ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) + "click-at 995 58\n");
+    ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) + "click-at 993 57\n");
     ExpectClosingDialogRan(r);
     EXPECT_TRUE(CommandEvents(machine).empty());
 }
@@ -90,10 +95,10 @@ TEST(ClosingDialog, ClicksElsewhereAndOnTheCloseButtonsEdgesDoNothing) {
     ReplayOutcome r = machine.Play(std::string(kInstallOnCom1) +
                                    "click-at 600 300\n"
                                    "click-at 0 0\n"
-                                   "click-at 994 37\n"
-                                   "click-at 1038 37\n"
+                                   "click-at 992 37\n"
+                                   "click-at 1036 37\n"
                                    "click-at 1016 16\n"
-                                   "click-at 1016 59\n"
+                                   "click-at 1016 58\n"
                                    "click-at 169 500\n"
                                    "dump\n"
                                    "key escape\n");
