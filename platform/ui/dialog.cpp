@@ -46,6 +46,7 @@ INT_PTR CDialog::DoModal() {
     m_hWnd = w.hwnd;
     auto& backend = drovan::ui::CurrentBackend();
     drovan::ui::PushModal(&w);
+    backend.Loop().AddDialog(w);
     backend.Create(w);
 
     drovan::ui::Send(w, WM_INITDIALOG, 0, 0);
@@ -60,6 +61,7 @@ INT_PTR CDialog::DoModal() {
     drovan::ui::Send(w, WM_DESTROY, 0, 0);
     drovan::ui::PopModal(&w);
     backend.Destroy(w);
+    backend.Loop().RemoveDialog(w);
     drovan::ui::Unregister(&w);
     m_hWnd = nullptr;
     return result;

@@ -776,7 +776,10 @@ void EndDialogModel(Window& dialog, INT_PTR code) {
         dialog.style &= ~WS_VISIBLE;
         Changed(dialog, Change::Visible);
     }
-    if (first && HasBackend()) CurrentBackend().EndModal(dialog);
+    if (first && HasBackend()) {
+        CurrentBackend().DialogEnded(dialog);
+        CurrentBackend().Loop().Wake();
+    }
 }
 
 HMENU SystemMenuOf(Window& dialog) {

@@ -25,8 +25,11 @@ Text NativeText(HWND h) {
 }
 
 LRESULT CALLBACK WakeProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == kWakeMessage) return 0;  // the loop looks at its queue after each message
-    return DefWindowProcW(h, m, wp, lp);
+    if (m != kWakeMessage) return DefWindowProcW(h, m, wp, lp);
+    // Posted and sent work is delivered from whichever loop dispatched the wake-up, as
+    // Windows delivers posted and sent messages from a message box's loop too.
+    if (g_backend) g_backend->Loop().DeliverQueued();
+    return 0;
 }
 
 // The window that receives wake-ups: a message-only window, so that posted work and the end
@@ -68,8 +71,7 @@ Window* Win32Backend::ModelOf(HWND native) {
 }
 
 void Win32Backend::Create(Window& d) {
-    m_guiThread = GetCurrentThreadId();
-    WakeWindow();
+    WakeWindow();  // made on the GUI thread, whose loops dispatch its wake-ups
     std::vector<DWORD> tmpl = BuildDialogTemplateEx(d);
     HWND owner = nullptr;
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
@@ -331,88 +333,42 @@ bool Win32Backend::OnKey(Window& d, const MSG& msg) {
 }
 
 void Win32Backend::RunModalLoop(Window& d) {
-    m_guiThread = GetCurrentThreadId();
     HWND owner = nullptr;
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
     if (owner) EnableWindow(owner, FALSE);
     if (Peer(d)) SetForegroundWindow(Peer(d));
-    MSG msg;
-    for (;;) {
-        DrainQueue();
-        if (d.ended) break;
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
-            break;
-        }
-        if (OnKey(d, msg)) continue;
-        if (Peer(d) && IsDialogMessageW(Peer(d), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    Backend::RunModalLoop(d);
     if (owner) EnableWindow(owner, TRUE);
 }
 
-void Win32Backend::EndModal(Window& d) {
+// One native message at a time: the loop looks at its own queue, its paints and whether its
+// dialog has ended after each. Timers are Windows' own (they arrive as messages here), so
+// there is no machine-time deadline to wait for.
+bool Win32Backend::WaitForInput(std::unique_lock<std::mutex>& lock, Window* d, sim::clock::Millis,
+                                const std::function<bool()>&) {
+    lock.unlock();
+    MSG msg;
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    bool goOn = got > 0;
+    if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
+    if (goOn && !(d && OnKey(*d, msg)) && !(d && Peer(*d) && IsDialogMessageW(Peer(*d), &msg))) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    lock.lock();
+    return goOn;
+}
+
+void Win32Backend::DialogEnded(Window& d) {
     if (Peer(d)) ShowWindow(Peer(d), SW_HIDE);
-    Wake();
 }
 
 void Win32Backend::Wake() { PostMessageW(WakeWindow(), kWakeMessage, 0, 0); }
 
-void Win32Backend::DrainQueue() {
-    for (;;) {
-        Item item;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_queue.empty()) return;
-            item = m_queue.front();
-            m_queue.pop_front();
-        }
-        LRESULT result = 0;
-        if (Window* w = FromHandle(item.hwnd)) result = Send(*w, item.msg, item.wParam, item.lParam);
-        if (item.done) {
-            std::lock_guard lock(m_mutex);
-            *item.result = result;
-            *item.done = true;
-            m_doneChanged.notify_all();
-        }
-    }
-}
-
-void Win32Backend::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(Item{hwnd, msg, wParam, lParam, nullptr, nullptr});
-    }
-    Wake();
-}
-
-bool Win32Backend::Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
-        if (it->done) continue;
-        if (hwnd && it->hwnd != hwnd) continue;
-        if ((filterMin || filterMax) && (it->msg < filterMin || it->msg > filterMax)) continue;
-        out = MSG{it->hwnd, it->msg, it->wParam, it->lParam, 0, {0, 0}};
-        if (removeFlags & PM_REMOVE) m_queue.erase(it);
-        return true;
-    }
-    return false;
-}
-
-LRESULT Win32Backend::SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    bool done = false;
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(Item{w.hwnd, msg, wParam, lParam, &result, &done});
-    }
-    Wake();
-    std::unique_lock lock(m_mutex);
-    m_doneChanged.wait(lock, [&] { return done; });
-    return result;
+void Win32Backend::Paint(Window& d) {
+    // The native WM_PAINT, now rather than after the input waiting before it.
+    if (Peer(d)) UpdateWindow(Peer(d));
+    d.needsPaint = false;
 }
 
 void Win32Backend::SetTimer(Window& w, UINT_PTR id, UINT elapseMs) {
@@ -459,8 +415,8 @@ POINT Win32Backend::BaseUnits(const res::DialogTemplate& t) {
 }
 
 void Win32Backend::Invalidate(Window& w) {
-    w.needsPaint = true;
     if (Window* d = w.Dialog(); d && d->peer) InvalidateRect(Peer(*d), nullptr, TRUE);
+    Loop().Invalidate(w);
 }
 
 }  // namespace drovan::ui::win32
