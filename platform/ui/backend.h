@@ -3,14 +3,16 @@
 // The framework above keeps the state of every dialog and control in its own model
 // (window.h) and implements Windows' control behaviour once: automatic radio groups,
 // check boxes, sorted combo-box insertion, CB_FINDSTRING, the progress bar's wrap, the
-// default button, Escape and the close box as Cancel, message maps, data exchange, and the
-// reporting of framework exceptions. It also runs the message loop once (message_loop.h):
+// default button, Escape and the close box as Cancel (unless Cancel is disabled), the
+// keyboard focus (dialog_manager.h), message maps, data exchange, and the reporting of
+// framework exceptions. It also runs the message loop once (message_loop.h):
 // the queue of posted and cross-thread messages, timers on the machine clock, WM_PAINT,
 // the idle state and the wait for a message box's answer. A backend only
 //   - builds a native peer for a dialog from its template and the model (Create),
 //     mirrors each model change on screen (Update) and tears it down (Destroy);
 //   - feeds the user's actions to the framework through the User* functions of window.h
-//     (or as tasks posted to the loop, from a thread of its own);
+//     and dialog_manager.h (or as tasks posted to the loop, from a thread of its own), and
+//     puts its native focus where the model's is (Change::Focus);
 //   - supplies the loop's primitives: how the GUI thread waits for input, how it is woken,
 //     how a dialog is painted;
 //   - shows message boxes (from any thread), the wait cursor, measures dialog base units

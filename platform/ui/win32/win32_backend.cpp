@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/afxwin.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/win32/dialog_template_ex.h"
 
 namespace drovan::ui::win32 {
@@ -32,19 +33,15 @@ LRESULT CALLBACK WakeProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-// The window that receives wake-ups: a message-only window, so that posted work and the end
-// of a modal loop are seen from inside any loop, a message box's included.
-HWND WakeWindow() {
-    static HWND wake = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &WakeProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kWakeClass;
-        RegisterClassW(&wc);
-        return CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               wc.hInstance, nullptr);
-    }();
-    return wake;
+// The window that receives wake-ups: a message-only window of the GUI thread, so that posted
+// work and the end of a modal loop are seen from inside any loop, a message box's included.
+HWND MakeWakeWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &WakeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kWakeClass;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 
 // A button the framework treats as a push button (Enter on it clicks it).
@@ -71,7 +68,7 @@ Window* Win32Backend::ModelOf(HWND native) {
 }
 
 void Win32Backend::Create(Window& d) {
-    WakeWindow();  // made on the GUI thread, whose loops dispatch its wake-ups
+    if (!m_wake) m_wake = MakeWakeWindow();  // on the GUI thread, whose loops dispatch its wake-ups
     std::vector<DWORD> tmpl = BuildDialogTemplateEx(d);
     HWND owner = nullptr;
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
@@ -119,6 +116,7 @@ void Win32Backend::Destroy(Window& d) {
         c->peer = nullptr;
     }
     m_byNative.erase(hDlg);
+    m_appliedFocus.erase(&d);
     d.peer = nullptr;
     DestroyWindow(hDlg);
 }
@@ -182,6 +180,7 @@ void Win32Backend::Update(Window& w, Change what) {
             EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | (w.closeGrayed ? MF_GRAYED : MF_ENABLED));
         break;
     case Change::Iconic: ShowWindow(h, w.iconic ? SW_MINIMIZE : SW_RESTORE); break;
+    case Change::Focus: ApplyFocus(w); break;
     }
     --m_mirroring;
 }
@@ -310,13 +309,20 @@ void Win32Backend::OnNativeCommand(Window& d, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Escape and Enter go to the framework, which knows the default button and Cancel.
+// Escape, Enter and Tab go to the framework, which knows the default button, Cancel and the
+// tab order; the arrow keys stay the native dialog manager's, whose focus the model follows.
 bool Win32Backend::OnKey(Window& d, const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN)) return false;
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN && msg.wParam != VK_TAB))
+        return false;
     if (msg.hwnd != Peer(d) && !IsChild(Peer(d), msg.hwnd)) return false;
-    HWND focus = GetFocus();
-    Window* focused = ModelOf(focus);
-    if (!focused && focus) focused = ModelOf(GetParent(focus));  // a combo box's or address's edit
+    Window* focused = NativeFocus();
+    if (msg.wParam == VK_TAB) {
+        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+        if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
+            return false;
+        UserKeyTab(d, GetKeyState(VK_SHIFT) >= 0);
+        return true;
+    }
     if (msg.wParam == VK_ESCAPE) {
         // An open drop-down list closes first.
         if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
@@ -328,8 +334,38 @@ bool Win32Backend::OnKey(Window& d, const MSG& msg) {
     if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
         return false;
     if (focused && IsPushButton(*focused) && focused->Enabled()) UserClicked(*focused);
-    else if (!UserKeyEnter(d)) Beep();
+    else UserKeyEnter(d);  // which beeps for a disabled default button
     return true;
+}
+
+Window* Win32Backend::NativeFocus() {
+    HWND focus = GetFocus();
+    Window* focused = ModelOf(focus);
+    if (!focused && focus) focused = ModelOf(GetParent(focus));  // a combo box's or address's edit
+    return focused;
+}
+
+// The model's focus on the native controls, once the dialog is active: a dialog behind a
+// message box gets it when it is active again (FollowFocus).
+void Win32Backend::ApplyFocus(Window& d) {
+    HWND dlg = Peer(d);
+    if (!dlg || GetActiveWindow() != dlg) return;
+    m_appliedFocus[&d] = d.focus;
+    Window* f = FocusOf(d);
+    if (f && f->peer && GetFocus() != Peer(*f))
+        SendMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Peer(*f)), TRUE);
+}
+
+// After each native message: a model focus not yet applied is applied; else the focus the
+// user moved natively (a click, the arrow keys) moves the model's.
+void Win32Backend::FollowFocus(Window& d) {
+    if (!Peer(d) || GetActiveWindow() != Peer(d)) return;
+    if (auto it = m_appliedFocus.find(&d); it == m_appliedFocus.end() || it->second != d.focus) {
+        ApplyFocus(d);
+        return;
+    }
+    Window* focused = NativeFocus();
+    if (focused && focused->parent == &d && focused->hwnd != d.focus) UserFocused(*focused);
 }
 
 void Win32Backend::RunModalLoop(Window& d) {
@@ -337,6 +373,7 @@ void Win32Backend::RunModalLoop(Window& d) {
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
     if (owner) EnableWindow(owner, FALSE);
     if (Peer(d)) SetForegroundWindow(Peer(d));
+    ApplyFocus(d);  // over whatever the native dialog manager chose as it activated
     Backend::RunModalLoop(d);
     if (owner) EnableWindow(owner, TRUE);
 }
@@ -355,6 +392,7 @@ bool Win32Backend::WaitForInput(std::unique_lock<std::mutex>& lock, Window* d, s
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    if (goOn && d) FollowFocus(*d);
     lock.lock();
     return goOn;
 }
@@ -363,7 +401,10 @@ void Win32Backend::DialogEnded(Window& d) {
     if (Peer(d)) ShowWindow(Peer(d), SW_HIDE);
 }
 
-void Win32Backend::Wake() { PostMessageW(WakeWindow(), kWakeMessage, 0, 0); }
+// Before the first dialog there is no loop to wake: it looks at its queue as it starts.
+void Win32Backend::Wake() {
+    if (HWND wake = m_wake) PostMessageW(wake, kWakeMessage, 0, 0);
+}
 
 void Win32Backend::Paint(Window& d) {
     // The native WM_PAINT, now rather than after the input waiting before it.

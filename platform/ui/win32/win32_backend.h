@@ -12,6 +12,7 @@
 // (NativeWindow below), so a dialog's OnPaint draws with real GDI.
 #pragma once
 
+#include <atomic>
 #include <map>
 
 #include "platform/ui/backend.h"
@@ -53,10 +54,15 @@ private:
     INT_PTR OnNative(Window& dialog, HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
     void OnNativeCommand(Window& dialog, WPARAM wParam, LPARAM lParam);
     bool OnKey(Window& dialog, const MSG& msg);
+    Window* NativeFocus();
+    void ApplyFocus(Window& dialog);
+    void FollowFocus(Window& dialog);
     void MirrorAll(Window& w);
 
+    std::atomic<HWND> m_wake{nullptr};   // the GUI thread's wake-up window, once a dialog exists
     std::map<HWND, Window*> m_byNative;  // GUI thread only
     int m_mirroring = 0;                 // notifications caused by our own updates are not input
+    std::map<Window*, HWND> m_appliedFocus;  // the model's focus last put on the native controls
     bool m_waitCursor = false;
 };
 
