@@ -8,7 +8,9 @@
 #    Linux drovan-replay on a fresh simulated machine in the same language. No normalisation:
 #    the simulated machine's default ports are the set Wine has (COM1:-COM4:, FILE:,
 #    LPT1:-LPT3:), and the script shows nothing that depends on the computer otherwise.
-# 2. drovan.exe from its package starts on a virtual screen (Xvfb) in both languages; its
+# 2. On a virtual screen (Xvfb): ui_win32_tests.exe, the dialog manager's rules through the
+#    Win32 backend on real windows (keys and commands posted as a user's keyboard makes them);
+#    drovan.exe from its package starts in both languages; its
 #    licence page is captured into MINGW-BUILD/wine-screens/drovan-licence-LANG.png and checked:
 #    the window is found by the caption the simulated machine's run shows for that language,
 #    it is about the template's size, and it is not blank.
@@ -102,6 +104,15 @@ wineserver -w
 # Warm, and apart from this script's output: a server or a Wine service left holding a pipe
 # would keep its reader waiting.
 wineserver -p </dev/null >/dev/null 2>&1
+
+# The dialog manager's rules on real windows.
+step_start=$SECONDS
+if timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_tests.exe" --gtest_brief=1 --gtest_color=no \
+     >"$work/ui-win32.log" 2>&1; then
+  echo "passed  ui_win32_tests: Escape, Close and the focus on the Win32 backend ($(took) s)"
+else
+  fail "ui_win32_tests: $(tr -d '\r' <"$work/ui-win32.log" | grep -E -A3 'Failure|FAILED|timed out' | head -n 20)"
+fi
 
 # The dialog's outer size in pixels, roughly: template 102 is 355 x 234 dialog units, about
 # 7 x 14 pixels per 4 x 8 units for its 9-point face, plus frame and caption.

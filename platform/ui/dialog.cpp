@@ -3,6 +3,7 @@
 
 #include "platform/ui/afxwin.h"
 #include "platform/ui/backend.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/window.h"
 
 // Dialogs carry the framework's dynamic type information, as derived dialogs do.
@@ -46,9 +47,11 @@ INT_PTR CDialog::DoModal() {
     m_hWnd = w.hwnd;
     auto& backend = drovan::ui::CurrentBackend();
     drovan::ui::PushModal(&w);
+    backend.Loop().AddDialog(w);
     backend.Create(w);
 
-    drovan::ui::Send(w, WM_INITDIALOG, 0, 0);
+    // TRUE leaves the focus to the dialog manager; FALSE means the dialog has set it.
+    if (drovan::ui::Send(w, WM_INITDIALOG, 0, 0) && !w.ended) drovan::ui::SetInitialFocus(w);
     if (!w.ended) {
         w.style |= WS_VISIBLE;
         drovan::ui::Changed(w, drovan::ui::Change::Visible);
@@ -60,6 +63,7 @@ INT_PTR CDialog::DoModal() {
     drovan::ui::Send(w, WM_DESTROY, 0, 0);
     drovan::ui::PopModal(&w);
     backend.Destroy(w);
+    backend.Loop().RemoveDialog(w);
     drovan::ui::Unregister(&w);
     m_hWnd = nullptr;
     return result;

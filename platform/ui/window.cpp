@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 
 #include "platform/ui/backend.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/text.h"
 
 namespace drovan::ui {
@@ -252,13 +254,25 @@ LRESULT AddressProc(Window& w, UINT msg, WPARAM, LPARAM lp) {
     }
 }
 
+// A button's check state. A radio button is a tab stop while it is checked and only then,
+// as BM_SETCHECK makes it, so that Tab reaches a radio group on its checked button.
+void SetCheck(Window& b, int check) {
+    DWORD type = b.ButtonType();
+    if (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON)
+        b.style = check ? (b.style | WS_TABSTOP) : (b.style & ~static_cast<DWORD>(WS_TABSTOP));
+    if (b.check == check) return;
+    b.check = check;
+    Changed(b, Change::Check);
+}
+
 LRESULT ButtonProc(Window& w, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
     case BM_GETCHECK: return Checkable(w) ? w.check : BST_UNCHECKED;
     case BM_SETCHECK:
         if (Checkable(w)) {
-            w.check = static_cast<int>(wp) & 3;
-            Changed(w, Change::Check);
+            int check = static_cast<int>(wp) & 3;
+            if (w.check == check) Changed(w, Change::Check);  // told again, as before
+            SetCheck(w, check);
         }
         return 0;
     case BM_GETSTATE: return (Checkable(w) ? w.check : 0) | (w.pressed ? BST_PUSHED : 0);
@@ -271,7 +285,10 @@ LRESULT ButtonProc(Window& w, UINT msg, WPARAM wp, LPARAM) {
         if (w.Enabled() && w.ButtonType() != BS_GROUPBOX) UserClicked(w);
         return 0;
     case WM_LBUTTONDOWN:
-        if (w.Enabled() && w.ButtonType() != BS_GROUPBOX) w.pressed = true;
+        if (w.Enabled() && w.ButtonType() != BS_GROUPBOX) {
+            w.pressed = true;
+            UserFocused(w);  // a button pressed with the mouse takes the focus
+        }
         return 0;
     case WM_LBUTTONUP:
         if (w.pressed) {
@@ -287,11 +304,11 @@ LRESULT DialogProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CLOSE: {
         // The close box acts as Cancel, unless the Cancel button is disabled.
-        Window* cancel = w.Child(IDCANCEL);
-        if (cancel && !cancel->Enabled()) {
+        if (CancelIgnoredBecause(w)) {
             if (HasBackend()) CurrentBackend().Beep();
             return 0;
         }
+        Window* cancel = w.Child(IDCANCEL);
         CurrentBackend().Post(w.hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                               reinterpret_cast<LPARAM>(cancel ? cancel->hwnd : nullptr));
         return 0;
@@ -486,25 +503,27 @@ LRESULT DefaultProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-std::vector<Window*> GroupOf(Window& button) {
+std::vector<Window*> GroupOf(Window& control, const std::function<bool(const Window&)>& keep) {
     std::vector<Window*> group;
-    if (!button.parent) return group;
-    auto& sib = button.parent->children;
+    if (!control.parent) return group;
+    auto& sib = control.parent->children;
     size_t index = 0;
-    while (index < sib.size() && sib[index].get() != &button) ++index;
+    while (index < sib.size() && sib[index].get() != &control) ++index;
     if (index == sib.size()) return group;
     size_t start = index;
     while (start > 0 && !(sib[start]->style & WS_GROUP)) --start;
     size_t end = index + 1;
     while (end < sib.size() && !(sib[end]->style & WS_GROUP)) ++end;
-    for (size_t i = start; i < end; ++i) {
-        Window* w = sib[i].get();
-        // The dialog manager walks the group's visible, enabled controls.
-        if (w->kind == WindowKind::Button && w->ButtonType() == BS_AUTORADIOBUTTON && w->Visible() &&
-            w->Enabled())
-            group.push_back(w);
-    }
+    for (size_t i = start; i < end; ++i)
+        if (keep(*sib[i])) group.push_back(sib[i].get());
     return group;
+}
+
+std::vector<Window*> GroupOf(Window& button) {
+    // The dialog manager walks the group's visible, enabled controls.
+    return GroupOf(button, [](const Window& w) {
+        return w.kind == WindowKind::Button && w.ButtonType() == BS_AUTORADIOBUTTON && w.Visible() && w.Enabled();
+    });
 }
 
 void UserClicked(Window& b) {
@@ -512,21 +531,17 @@ void UserClicked(Window& b) {
     switch (b.ButtonType()) {
     case BS_GROUPBOX: return;
     case BS_AUTOCHECKBOX:
-        b.check = b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-        Changed(b, Change::Check);
+        SetCheck(b, b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
         break;
     case BS_AUTO3STATE:
-        b.check = (b.check + 1) % 3;
-        Changed(b, Change::Check);
+        SetCheck(b, (b.check + 1) % 3);
         break;
     case BS_AUTORADIOBUTTON:
+        // Every other radio button of the group is told it is unchecked, as Windows does.
         for (Window* other : GroupOf(b))
-            if (other != &b && other->check != BST_UNCHECKED) {
-                other->check = BST_UNCHECKED;
-                Changed(*other, Change::Check);
-            }
-        b.check = BST_CHECKED;
-        Changed(b, Change::Check);
+            if (other != &b) SetCheck(*other, BST_UNCHECKED);
+        if (b.check == BST_CHECKED) Changed(b, Change::Check);  // a click on the checked one, as before
+        SetCheck(b, BST_CHECKED);
         break;
     default: break;
     }
@@ -553,25 +568,6 @@ void UserTyped(Window& control, const Text& value) {
     if (control.parent)
         Send(*control.parent, WM_COMMAND, MAKEWPARAM(control.id, EN_CHANGE), reinterpret_cast<LPARAM>(control.hwnd));
 }
-
-void UserKeyEscape(Window& dialog) {
-    Window* cancel = dialog.Child(IDCANCEL);
-    Send(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel ? cancel->hwnd : nullptr));
-}
-
-bool UserKeyEnter(Window& dialog) {
-    LRESULT def = Send(dialog, DM_GETDEFID, 0, 0);
-    int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
-    Window* button = dialog.Child(id);
-    if (button && !button->Enabled()) {
-        if (HasBackend()) CurrentBackend().Beep();
-        return false;
-    }
-    Send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button ? button->hwnd : nullptr));
-    return true;
-}
-
-void UserClose(Window& dialog) { Send(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 void Changed(Window& w, Change what) {
     if (HasBackend()) CurrentBackend().Update(w, what);
@@ -738,7 +734,10 @@ BOOL ShowWindowModel(Window& w, int cmd) {
         w.style |= WS_VISIBLE;
         break;
     }
-    if (wasVisible != w.Visible()) Changed(w, Change::Visible);
+    if (wasVisible != w.Visible()) {
+        Changed(w, Change::Visible);
+        FocusMovesOn(w);
+    }
     if (HasBackend() && w.Dialog() && w.Dialog()->Visible()) CurrentBackend().Invalidate(*w.Dialog());
     return wasVisible;
 }
@@ -747,7 +746,10 @@ BOOL EnableWindowModel(Window& w, BOOL enable) {
     BOOL wasDisabled = !w.Enabled();
     if (enable) w.style &= ~WS_DISABLED;
     else w.style |= WS_DISABLED;
-    if (wasDisabled != !w.Enabled()) Changed(w, Change::Enabled);
+    if (wasDisabled != !w.Enabled()) {
+        Changed(w, Change::Enabled);
+        FocusMovesOn(w);
+    }
     return wasDisabled;
 }
 
@@ -776,7 +778,10 @@ void EndDialogModel(Window& dialog, INT_PTR code) {
         dialog.style &= ~WS_VISIBLE;
         Changed(dialog, Change::Visible);
     }
-    if (first && HasBackend()) CurrentBackend().EndModal(dialog);
+    if (first && HasBackend()) {
+        CurrentBackend().DialogEnded(dialog);
+        CurrentBackend().Loop().Wake();
+    }
 }
 
 HMENU SystemMenuOf(Window& dialog) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ enum class WindowKind { Dialog, Button, Edit, Static, ComboBox, Progress, IpAddr
 
 // What changed, so that a backend updates only that.
 enum class Change { Text, Visible, Enabled, Check, Items, Selection, Progress, Address, Image,
-                    Icon, Topmost, Menu, Iconic };
+                    Icon, Topmost, Menu, Iconic, Focus };
 
 struct Window {
     HWND hwnd = nullptr;
@@ -62,6 +63,7 @@ struct Window {
     bool iconic = false;
     bool needsPaint = false;
     int defId = 0;  // DM_SETDEFID; 0: the first default push button
+    HWND focus = nullptr;  // the control with the keyboard focus (dialog_manager.h)
     HICON bigIcon = nullptr, smallIcon = nullptr;
 
     bool Visible() const { return (style & WS_VISIBLE) != 0; }
@@ -95,7 +97,7 @@ void UserClicked(Window& button);
 void UserSelected(Window& combo, int index);
 // A user's typing into an edit or address control: the text, then EN_CHANGE.
 void UserTyped(Window& control, const Text& text);
-// Escape and Enter as IsDialogMessage treats them.
+// Escape and Enter as IsDialogMessage treats them (dialog_manager.h: when Escape is ignored).
 void UserKeyEscape(Window& dialog);
 bool UserKeyEnter(Window& dialog);  // false when the default button is disabled
 // The close box (or Alt+F4): WM_SYSCOMMAND SC_CLOSE.
@@ -130,8 +132,9 @@ RECT ToPixels(const Window& dialog, const RECT& dluRect);
 POINT BaseUnits(const Window& dialog);
 
 // Radio-group helpers: the auto radio buttons of the group of `button` (WS_GROUP starts a
-// group, in tab order).
+// group, in tab order), visible and enabled; and the group's controls that `keep` keeps.
 std::vector<Window*> GroupOf(Window& button);
+std::vector<Window*> GroupOf(Window& control, const std::function<bool(const Window&)>& keep);
 
 // A message box through the backend (caption NULL: "Error", as Windows shows it).
 int ShowMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

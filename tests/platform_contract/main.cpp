@@ -1,17 +1,20 @@
-// The contract tests' entry point. On Linux every run gets a fresh simulated machine in a
-// temporary folder, removed afterwards; on Windows the tests use the real system.
+// The contract tests' entry point, for the platform and the spooler contract alike. On Linux
+// every run gets a fresh simulated machine in a temporary folder named after the program
+// (CONTRACT_NAME), removed afterwards; CONTRACT_CLOCK_SPEED, where set, speeds its clock up
+// so that fixed pauses (a service's pending states) pass quickly. On Windows the tests use
+// the real system.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "platform/sim/clock.h"
 #include "platform/sim/machine.h"
 #endif
 
@@ -22,7 +25,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);
     if (ec) base = "/tmp";
-    std::string pattern = (base / "drovan-contract-XXXXXX").string();
+    std::string pattern = (base / (std::string(CONTRACT_NAME) + "-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (!mkdtemp(name.data())) {
@@ -31,13 +34,15 @@ int main(int argc, char** argv) {
     }
     const fs::path root(name.data());
     sim::UseMachine(root / "machine");
-    // Files the tests create go below the current directory: keep them beside the
-    // machine, not in the build tree.
+#ifdef CONTRACT_CLOCK_SPEED
+    sim::clock::SetSpeed(CONTRACT_CLOCK_SPEED);
+#endif
+    // Files the tests create (driver packages among them) go below the current directory:
+    // keep them beside the machine, not in the build tree.
     fs::create_directory(root / "work", ec);
     fs::current_path(root / "work", ec);
     if (ec) {
-        std::fprintf(stderr, "cannot enter %s: %s\n", (root / "work").c_str(),
-                     ec.message().c_str());
+        std::fprintf(stderr, "cannot enter %s: %s\n", (root / "work").c_str(), ec.message().c_str());
         return 1;
     }
 #endif

@@ -21,6 +21,7 @@
 #include "platform/sim/clock.h"
 #include "platform/sim/machine.h"
 #include "platform/ui/afx.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/qt/qt_resources.h"
 #include "res/dialog_template.h"
 #include "res/resource.h"
@@ -195,6 +196,62 @@ TEST_F(WizardOnQt, EnterInTheLicenceIsTheDialogsAndArrowsWalkTheModels) {
     ASSERT_TRUE(WaitFor([&] { return first->isChecked(); }));
     EXPECT_FALSE(second->isChecked());
     EXPECT_EQ(d->focusWidget(), first);
+}
+
+// The dialog manager's rules on Qt: after Back (clicked) to the licence page the focus is on
+// a control that can take it, the same the framework's model has, and Tab and Shift+Tab
+// move it; during the installation Escape and the close box only beep.
+TEST_F(WizardOnQt, FocusAfterBackAndEscapeAndCloseDuringTheInstallation) {
+    StartProgram(1033);
+    ASSERT_TRUE(WaitFor([] { return Dialog(IDD_DROVAN_DIALOG) != nullptr; }));
+    QtDialog* d = Dialog(IDD_DROVAN_DIALOG);
+    auto modelFocus = [d] {
+        std::lock_guard lock(sim::clock::Lock());  // the framework's GUI thread is idle
+        drovan::ui::Window* w = drovan::ui::FromHandle(d->Hwnd());
+        drovan::ui::Window* f = w ? drovan::ui::FocusOf(*w) : nullptr;
+        return f ? f->id : -1;
+    };
+    QTest::mouseClick(Button(d, IDC_ACCEPT), Qt::LeftButton, {}, QPoint(4, 4));
+    ASSERT_TRUE(WaitFor([&] { return Button(d, 3)->isEnabled(); }));
+    QTest::mouseClick(Button(d, 3), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_MODEL_1); }));
+    QTest::mouseClick(Button(d, IDC_BACK), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_LICENCE_TEXT) && !Button(d, IDC_BACK)->isEnabled(); }));
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == Button(d, IDCANCEL); }));
+    EXPECT_EQ(modelFocus(), IDCANCEL);
+    EXPECT_TRUE(d->focusWidget()->isVisible() && d->focusWidget()->isEnabled());
+    QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == Button(d, 3); }));
+    QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == d->Control(IDC_LICENCE_TEXT); }));
+    EXPECT_EQ(modelFocus(), IDC_LICENCE_TEXT);
+    QTest::keyClick(d->focusWidget(), Qt::Key_Backtab);
+    ASSERT_TRUE(WaitFor([&] { return d->focusWidget() == Button(d, 3); }));
+
+    // On to the installation.
+    Button(d, 3)->click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_MODEL_1); }));
+    Button(d, 3)->click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_PORT_LIST); }));
+    auto* ports = qobject_cast<QComboBox*>(d->Control(IDC_PORT_LIST));
+    ASSERT_TRUE(WaitFor([&] { return ports->findText(QStringLiteral("COM1:")) >= 0; }));
+    int com1 = ports->findText(QStringLiteral("COM1:"));
+    ports->setCurrentIndex(com1);
+    emit ports->activated(com1);
+    ASSERT_TRUE(WaitFor([&] { return d->Control(IDC_BAUD)->isEnabled(); }));
+    Button(d, 3)->click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(d, IDC_PROGRESS) && !Button(d, IDCANCEL)->isEnabled(); }));
+    int beeps = Backend().Beeps();
+    QTest::keyClick(d, Qt::Key_Escape);
+    d->close();
+    ASSERT_TRUE(WaitFor([&] { return Backend().Beeps() >= beeps + 1; }));  // Escape's; the greyed close box is silent
+    Backend().Settle(1000);
+    EXPECT_TRUE(d->isVisible()) << "the wizard goes on installing";
+    EXPECT_EQ(Dialog(IDD_DROVAN_DIALOG), d);
+    ASSERT_TRUE(WaitFor([] { return qttest::VisibleMessageBox() != nullptr; }, 60000, 200));
+    auto* box = qobject_cast<QMessageBox*>(qttest::VisibleMessageBox());
+    EXPECT_TRUE(box->text().contains(QStringLiteral("success"), Qt::CaseInsensitive)) << box->text().toStdString();
+    box->buttons().front()->click();
 }
 
 // The program reads its own pictures without Qt's image plug-ins: pixel for pixel what Qt's

@@ -143,6 +143,27 @@ TEST_F(ReplayTest, FileExceptionLeavingAHandler) {
     EXPECT_TRUE(r.Has("  1060 static visible=1 enabled=1 text=\"radio clicked\"")) << r.All();
 }
 
+TEST_F(ReplayTest, FocusStartsOnTheFirstTabStopAndFollowsTabClicksAndTyping) {
+    WriteLicence(u"x");
+    Outcome r = Play("focus\nkey tab\nfocus\nkey shift+tab\nkey shift+tab\nfocus\nclick 1002\nfocus\n"
+                     "type 1050 \"abc\"\nfocus\nkey tab\nfocus\nkey escape\n");
+    EXPECT_EQ(r.exitCode, 0) << r.All();
+    std::vector<std::string> focus;
+    for (auto& l : r.lines)
+        if (l.rfind("focus ", 0) == 0) focus.push_back(l);
+    // Radio A, the check box, back round past Radio A to Cancel; Radio B clicked, the edit
+    // typed into, and Tab from there to OK.
+    EXPECT_EQ(focus, (std::vector<std::string>{"focus 1001", "focus 1010", "focus 2", "focus 1002", "focus 1050",
+                                               "focus 1"}))
+        << r.All();
+    EXPECT_TRUE(r.Has("end 900 2")) << r.All();
+
+    Outcome badKey = Play("key space\n");
+    EXPECT_EQ(badKey.exitCode, 2);
+    EXPECT_NE(badKey.err.find(":1: unknown key: space (escape, enter, tab or shift+tab)"), std::string::npos)
+        << badKey.err;
+}
+
 TEST_F(ReplayTest, ScriptErrorsNameTheLineAndExitWithTwo) {
     Outcome unknown = Play("# comment\n\nfrobnicate 3\n");
     EXPECT_EQ(unknown.exitCode, 2);

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-namespace {
-
 void AppendUtf8(std::string& out, unsigned cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -21,6 +19,8 @@ void AppendUtf8(std::string& out, unsigned cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+namespace {
 
 bool Hex4(std::string_view text, size_t pos, unsigned* value) {
     if (pos + 4 > text.size()) return false;

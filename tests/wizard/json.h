@@ -41,3 +41,6 @@ private:
 // Decodes a JSON string literal that starts at text[*pos] (the opening quote) into UTF-8;
 // *pos ends after the closing quote. False for a malformed literal.
 bool DecodeJsonString(std::string_view text, size_t* pos, std::string* out);
+
+// Appends a Unicode code point to a UTF-8 string.
+void AppendUtf8(std::string& out, unsigned codePoint);

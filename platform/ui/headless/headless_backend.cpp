@@ -20,111 +20,23 @@ HeadlessBackend::~HeadlessBackend() = default;
 
 void HeadlessBackend::Create(Window& dialog) {
     AttachDrawingSurface(dialog);
-    {
-        std::lock_guard lock(sim::clock::Lock());
-        m_dialogs.push_back(&dialog);
-    }
     m_transcript.Line("open " + std::to_string(dialog.id));
 }
 
-void HeadlessBackend::Destroy(Window& dialog) {
-    DetachDrawingSurface(dialog);
-    std::lock_guard lock(sim::clock::Lock());
-    m_dialogs.erase(std::remove(m_dialogs.begin(), m_dialogs.end(), &dialog), m_dialogs.end());
-    // A window's timers die with it.
-    m_timers.erase(std::remove_if(m_timers.begin(), m_timers.end(),
-                                  [&](const Timer& t) {
-                                      if (t.hwnd == dialog.hwnd) return true;
-                                      for (auto& c : dialog.children)
-                                          if (t.hwnd == c->hwnd) return true;
-                                      return false;
-                                  }),
-                   m_timers.end());
-}
+void HeadlessBackend::Destroy(Window& dialog) { DetachDrawingSurface(dialog); }
 
-void HeadlessBackend::EndModal(Window& dialog) {
+void HeadlessBackend::DialogEnded(Window& dialog) {
     m_transcript.Line("end " + std::to_string(dialog.id) + " " + std::to_string(dialog.endCode));
-    std::lock_guard lock(sim::clock::Lock());
-    sim::clock::NotifyAll();
-}
-
-bool HeadlessBackend::TimerDueLocked(sim::clock::Millis now) const {
-    return std::any_of(m_timers.begin(), m_timers.end(), [&](const Timer& t) { return t.due <= now; });
-}
-
-std::optional<sim::clock::Millis> HeadlessBackend::NextDueLocked() const {
-    std::optional<sim::clock::Millis> next;
-    for (const Timer& t : m_timers)
-        if (!next || t.due < *next) next = t.due;
-    return next;
-}
-
-Window* HeadlessBackend::PaintPendingLocked() const {
-    for (auto it = m_dialogs.rbegin(); it != m_dialogs.rend(); ++it)
-        if ((*it)->needsPaint && (*it)->Visible() && !(*it)->ended) return *it;
-    return nullptr;
 }
 
 void HeadlessBackend::RunModalLoop(Window& dialog) {
     m_guiWatch.WatchCurrentThread();
     m_guiWatched = true;
-    for (;;) {
-        sim::clock::Millis now = sim::clock::Now();
-        std::unique_lock lock(sim::clock::Lock());
-        if (dialog.ended) break;
-        if (!m_queue.empty()) {
-            Item item = std::move(m_queue.front());
-            m_queue.pop_front();
-            lock.unlock();
-            Deliver(item);
-            continue;
-        }
-        if (Window* d = PaintPendingLocked()) {
-            lock.unlock();
-            PaintDialog(*d);
-            continue;
-        }
-        // Windows sends WM_TIMER only when nothing else is waiting, one tick per timer,
-        // and counts the next interval from the tick.
-        auto due = std::min_element(m_timers.begin(), m_timers.end(),
-                                    [](const Timer& a, const Timer& b) { return a.due < b.due; });
-        if (due != m_timers.end() && due->due <= now) {
-            due->due = now + std::max<UINT>(due->interval, 1);
-            HWND hwnd = due->hwnd;
-            UINT_PTR id = due->id;
-            lock.unlock();
-            if (Window* w = FromHandle(hwnd)) Send(*w, WM_TIMER, id, 0);
-            continue;
-        }
-        m_idle = true;
-        sim::clock::NotifyAll();
-        auto next = NextDueLocked();
-        sim::clock::WaitUntil(lock, next ? *next : sim::clock::kForever, [&] {
-            return !m_queue.empty() || dialog.ended || PaintPendingLocked() != nullptr ||
-                   NextDueLocked() != next;
-        });
-        m_idle = false;
-    }
+    Backend::RunModalLoop(dialog);
 }
 
-void HeadlessBackend::Deliver(Item& item) {
-    LRESULT result = 0;
-    if (item.task) {
-        item.task();
-    } else if (item.msg != WM_QUIT) {
-        if (Window* w = FromHandle(item.hwnd)) result = Send(*w, item.msg, item.wParam, item.lParam);
-    }
-    if (item.done) {
-        std::lock_guard lock(sim::clock::Lock());
-        *item.result = result;
-        *item.done = true;
-        sim::clock::NotifyAll();
-    }
-}
-
-void HeadlessBackend::PaintDialog(Window& d) {
-    if (d.needsPaint) Send(d, WM_PAINT, 0, 0);
-    d.needsPaint = false;  // a handler that paints nothing still validates
+void HeadlessBackend::Paint(Window& d) {
+    Backend::Paint(d);
     // The controls ask their dialog for their colours as they draw.
     HDC dc = ColourQueryDc(d);
     Send(d, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(d.hwnd));
@@ -137,74 +49,6 @@ void HeadlessBackend::PaintDialog(Window& d) {
         Send(d, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c->hwnd));
     }
     ReleaseColourQueryDc(d, dc);
-}
-
-void HeadlessBackend::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    std::lock_guard lock(sim::clock::Lock());
-    Item item;
-    item.hwnd = hwnd;
-    item.msg = msg;
-    item.wParam = wParam;
-    item.lParam = lParam;
-    m_queue.push_back(std::move(item));
-    sim::clock::NotifyAll();
-}
-
-void HeadlessBackend::Perform(std::function<void()> task) {
-    std::lock_guard lock(sim::clock::Lock());
-    Item item;
-    item.task = std::move(task);
-    m_queue.push_back(std::move(item));
-    sim::clock::NotifyAll();
-}
-
-bool HeadlessBackend::Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    std::lock_guard lock(sim::clock::Lock());
-    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
-        if (it->task || it->done) continue;
-        if (hwnd && it->hwnd != hwnd) continue;
-        if ((filterMin || filterMax) && (it->msg < filterMin || it->msg > filterMax)) continue;
-        out = MSG{it->hwnd, it->msg, it->wParam, it->lParam, 0, {0, 0}};
-        if (removeFlags & PM_REMOVE) m_queue.erase(it);
-        return true;
-    }
-    return false;
-}
-
-LRESULT HeadlessBackend::SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    bool done = false;
-    std::unique_lock lock(sim::clock::Lock());
-    Item item;
-    item.hwnd = w.hwnd;
-    item.msg = msg;
-    item.wParam = wParam;
-    item.lParam = lParam;
-    item.result = &result;
-    item.done = &done;
-    m_queue.push_back(std::move(item));
-    sim::clock::NotifyAll();
-    sim::clock::WaitUntil(lock, sim::clock::kForever, [&] { return done; });
-    return result;
-}
-
-void HeadlessBackend::SetTimer(Window& w, UINT_PTR id, UINT elapseMs) {
-    sim::clock::Millis now = sim::clock::Now();
-    std::lock_guard lock(sim::clock::Lock());
-    auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](const Timer& t) { return t.hwnd == w.hwnd && t.id == id; });
-    Timer t{w.hwnd, id, elapseMs, now + std::max<UINT>(elapseMs, 1)};
-    if (it != m_timers.end()) *it = t;
-    else m_timers.push_back(t);
-    sim::clock::NotifyAll();
-}
-
-bool HeadlessBackend::KillTimer(Window& w, UINT_PTR id) {
-    std::lock_guard lock(sim::clock::Lock());
-    auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](const Timer& t) { return t.hwnd == w.hwnd && t.id == id; });
-    if (it == m_timers.end()) return false;
-    m_timers.erase(it);
-    sim::clock::NotifyAll();
-    return true;
 }
 
 int HeadlessBackend::MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) {
@@ -247,12 +91,6 @@ POINT HeadlessBackend::BaseUnits(const res::DialogTemplate& t) {
     }
 }
 
-void HeadlessBackend::Invalidate(Window& w) {
-    std::lock_guard lock(sim::clock::Lock());
-    w.needsPaint = true;
-    sim::clock::NotifyAll();
-}
-
 void HeadlessBackend::Present(Window& w, const PaintList& ops) {
     std::lock_guard lock(m_answerMutex);
     m_lastPaint[w.id] = ops;
@@ -274,7 +112,7 @@ bool HeadlessBackend::GuiBlocked() {
     if (m_guiWatch.Exact()) {
         // One look, under the lock that both the idle flag and every wait change under.
         std::lock_guard lock(sim::clock::Lock());
-        return !m_idle && m_guiWatch.Waiting();
+        return !Loop().IdleLocked() && m_guiWatch.Waiting();
     }
     // Not running three times running while not idle in the loop: waiting on something of
     // its own (an event, a worker, a process).
@@ -282,7 +120,7 @@ bool HeadlessBackend::GuiBlocked() {
         if (!m_guiWatch.Waiting()) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::lock_guard lock(sim::clock::Lock());
-        if (m_idle) return false;
+        if (Loop().IdleLocked()) return false;
     }
     return true;
 }
@@ -290,12 +128,7 @@ bool HeadlessBackend::GuiBlocked() {
 bool HeadlessBackend::Settle(std::chrono::milliseconds bound) {
     auto deadline = Clock::now() + bound;
     for (int round = 0;; ++round) {
-        sim::clock::Millis now = sim::clock::Now();
-        {
-            std::lock_guard lock(sim::clock::Lock());
-            if (m_programEnded) return true;
-            if (m_idle && m_queue.empty() && !PaintPendingLocked() && !TimerDueLocked(now)) return true;
-        }
+        if (m_programEnded || Loop().Idle()) return true;
         if (Clock::now() >= deadline) return false;
         // An exact watch costs nothing to ask; an inferred one needs time between looks.
         bool ask = m_guiWatch.Exact() || (round > 20 && round % 10 == 0);
@@ -314,7 +147,7 @@ bool HeadlessBackend::Advance(sim::clock::Millis ms, const std::function<bool()>
         sim::clock::Millis step = std::min(target - now, kStepMs);
         {
             std::lock_guard lock(sim::clock::Lock());
-            if (auto next = NextDueLocked(); next && *next > now) step = std::min(step, *next - now);
+            if (auto next = Loop().NextTimerDueLocked(); next && *next > now) step = std::min(step, *next - now);
         }
         if (sim::clock::IsDriven()) {
             auto started = Clock::now();

@@ -2,12 +2,11 @@
 // scripted user (the replay tool, or a test) acts on the active dialog, answers message
 // boxes from a queue, and moves the machine clock, which drives the dialogs' timers.
 //
-// Threads: the GUI thread runs the modal loops here; the user's actions are handed to it
-// as posted mouse messages and tasks, and the user waits until the GUI has settled (it is
-// idle in its loop, or blocked in a wait of its own). A message box from any thread takes
-// the next queued answer at once, or its default button; a worker's box so blocks only
-// that worker. All state is guarded by the machine clock's lock, so that the modal loop
-// can wait for messages and for the next timer in one machine-time wait.
+// Threads: the GUI thread runs the framework's loop (message_loop.h); the user's actions are
+// handed to it as posted mouse messages and tasks, and the user waits until the GUI has
+// settled (it is idle in its loop, or blocked in a wait of its own). A message box from any
+// thread takes the next queued answer at once, or its default button; a worker's box so
+// blocks only that worker.
 //
 // The clock is the simulated machine's. The replay tool drives it on Linux, so time passes
 // only when the script waits; on Windows it stays in its real mode (the program's own
@@ -19,9 +18,9 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/sim/clock.h"
 #include "platform/ui/backend.h"
@@ -45,17 +44,12 @@ public:
     void Destroy(Window& dialog) override;
     void Update(Window&, Change) override {}
     void RunModalLoop(Window& dialog) override;
-    void EndModal(Window& dialog) override;
-    void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
-    bool Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) override;
-    LRESULT SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void SetTimer(Window& w, UINT_PTR id, UINT elapseMs) override;
-    bool KillTimer(Window& w, UINT_PTR id) override;
+    void DialogEnded(Window& dialog) override;
+    void Paint(Window& dialog) override;
     int MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) override;
     void SetWaitCursor(bool on) override { m_waitCursor = on; }
     void Beep() override { ++m_beeps; }
     POINT BaseUnits(const res::DialogTemplate& t) override;
-    void Invalidate(Window& w) override;
     void Present(Window& w, const PaintList& ops) override;
 
     // The user's side.
@@ -63,7 +57,7 @@ public:
     // ended; false when it is still busy or blocked after `bound` (real time).
     bool Settle(std::chrono::milliseconds bound);
     // Runs `task` on the GUI thread, from its loop.
-    void Perform(std::function<void()> task);
+    void Perform(std::function<void()> task) { Loop().PostTask(std::move(task)); }
     // Moves the machine clock forward by `ms` in steps, delivering timers in order and
     // giving other threads real time between steps. Stops early when `stop` holds.
     bool Advance(sim::clock::Millis ms, const std::function<bool()>& stop = {});
@@ -80,38 +74,14 @@ public:
     int PaintCount(int templateId);
 
 private:
-    struct Item {
-        HWND hwnd = nullptr;
-        UINT msg = 0;
-        WPARAM wParam = 0;
-        LPARAM lParam = 0;
-        std::function<void()> task;
-        LRESULT* result = nullptr;
-        bool* done = nullptr;
-    };
-    struct Timer {
-        HWND hwnd;
-        UINT_PTR id;
-        UINT interval;
-        sim::clock::Millis due;
-    };
     struct Answer {
         int button;
         int line;
     };
 
-    void Deliver(Item& item);
-    bool TimerDueLocked(sim::clock::Millis now) const;
-    std::optional<sim::clock::Millis> NextDueLocked() const;
-    Window* PaintPendingLocked() const;
-    void PaintDialog(Window& d);
     bool GuiBlocked();
 
     Transcript& m_transcript;
-    std::deque<Item> m_queue;
-    std::vector<Timer> m_timers;
-    std::vector<Window*> m_dialogs;  // created and not destroyed, outermost first
-    bool m_idle = false;
     std::atomic<bool> m_programEnded{false};
     std::atomic<bool> m_waitCursor{false};
     std::atomic<int> m_beeps{0};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/text.h"
 
 namespace drovan::ui::headless {
@@ -131,10 +132,12 @@ std::variant<std::vector<Command>, ScriptError> ParseScript(std::istream& in) {
             c.kind = Command::Type;
             c.text = t[2].value;
         } else if (verb == "key") {
-            if (auto e = want(2, "key escape|enter")) return *e;
+            if (auto e = want(2, "key escape|enter|tab|shift+tab")) return *e;
             if (t[1].value == "escape") c.kind = Command::KeyEscape;
             else if (t[1].value == "enter") c.kind = Command::KeyEnter;
-            else return fail("unknown key: " + t[1].value + " (escape or enter)");
+            else if (t[1].value == "tab") c.kind = Command::KeyTab;
+            else if (t[1].value == "shift+tab") c.kind = Command::KeyShiftTab;
+            else return fail("unknown key: " + t[1].value + " (escape, enter, tab or shift+tab)");
         } else if (verb == "close") {
             if (auto e = want(1, "close")) return *e;
             c.kind = Command::Close;
@@ -171,6 +174,9 @@ std::variant<std::vector<Command>, ScriptError> ParseScript(std::istream& in) {
         } else if (verb == "dump") {
             if (auto e = want(1, "dump")) return *e;
             c.kind = Command::Dump;
+        } else if (verb == "focus") {
+            if (auto e = want(1, "focus")) return *e;
+            c.kind = Command::Focus;
         } else {
             return fail("unknown command: " + verb);
         }
@@ -268,7 +274,10 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
         }
         if (!w->Visible()) Ignored("select " + sid, "hidden");
         else if (!w->Enabled()) Ignored("select " + sid, "disabled");
-        else m_backend.Perform([w, index] { UserSelected(*w, index); });
+        else m_backend.Perform([w, index] {
+            UserFocused(*w);  // the list is opened with a click on the box
+            UserSelected(*w, index);
+        });
         break;
     }
     case Command::Type: {
@@ -283,12 +292,22 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
         if (!w->Visible()) Ignored("type " + sid, "hidden");
         else if (!w->Enabled()) Ignored("type " + sid, "disabled");
         else if (w->kind == WindowKind::Edit && (w->style & ES_READONLY)) Ignored("type " + sid, "read-only");
-        else m_backend.Perform([w, value] { UserTyped(*w, value); });
+        else m_backend.Perform([w, value] {
+            UserFocused(*w);  // typed into after a click into it
+            UserTyped(*w, value);
+        });
         break;
     }
     case Command::KeyEscape:
-        m_backend.Perform([d] { UserKeyEscape(*d); });
+        if (const char* why = CancelIgnoredBecause(*d)) Ignored("key escape", why);
+        else m_backend.Perform([d] { UserKeyEscape(*d); });
         break;
+    case Command::KeyTab:
+    case Command::KeyShiftTab: {
+        bool forward = c.kind == Command::KeyTab;
+        m_backend.Perform([d, forward] { UserKeyTab(*d, forward); });
+        break;
+    }
     case Command::KeyEnter: {
         LRESULT def = DefaultProc(*d, DM_GETDEFID, 0, 0);
         int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
@@ -297,14 +316,10 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
         else m_backend.Perform([d] { UserKeyEnter(*d); });
         break;
     }
-    case Command::Close: {
-        Window* cancel = d->Child(IDCANCEL);
-        if (!(d->style & WS_SYSMENU)) Ignored("close", "no close box");
-        else if (d->closeGrayed) Ignored("close", "close box disabled");
-        else if (cancel && !cancel->Enabled()) Ignored("close", "Cancel disabled");
+    case Command::Close:
+        if (const char* why = CloseIgnoredBecause(*d)) Ignored("close", why);
         else m_backend.Perform([d] { UserClose(*d); });
         break;
-    }
     case Command::ClickAt: {
         // The window under the point: a visible child that takes the mouse, else the dialog.
         Window* target = d;
@@ -347,6 +362,11 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
     case Command::Dump:
         for (const auto& line : Transcript::Dump(*d)) m_transcript.Line(line);
         break;
+    case Command::Focus: {
+        Window* focus = FocusOf(*d);
+        m_transcript.Line("focus " + std::to_string(focus ? focus->id : -1));
+        break;
+    }
     default:
         break;
     }

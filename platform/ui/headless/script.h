@@ -13,7 +13,8 @@
 namespace drovan::ui::headless {
 
 struct Command {
-    enum Kind { Click, Select, SelectIndex, Type, KeyEscape, KeyEnter, Close, ClickAt, Answer, Wait, WaitClose, Dump };
+    enum Kind { Click, Select, SelectIndex, Type, KeyEscape, KeyEnter, KeyTab, KeyShiftTab, Close, ClickAt, Answer, Wait,
+                WaitClose, Dump, Focus };
     Kind kind = Dump;
     int line = 0;
     int id = 0;

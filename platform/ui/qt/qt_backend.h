@@ -3,9 +3,8 @@
 // Two threads share the work. Qt's own thread (the process's main thread, where the
 // QApplication lives) owns every widget: it shows the dialogs, paints them and turns the
 // user's clicks and keys into tasks for the framework. The framework's GUI thread (the one
-// that runs AfxWinMain and every DoModal) keeps the model and runs the modal loops: a
-// message queue, the timers on the machine clock and WM_PAINT, as the headless backend
-// does. Model changes reach the widgets as snapshots queued to Qt's thread, in order, so
+// that runs AfxWinMain and every DoModal) keeps the model and runs the framework's loop
+// (message_loop.h), waiting on the machine clock as the headless backend does. Model changes reach the widgets as snapshots queued to Qt's thread, in order, so
 // no widget is touched from the framework's thread and no model from Qt's.
 //
 // Because Qt's thread never waits for the framework's, a message box asked for by any
@@ -18,15 +17,11 @@
 #include <QObject>
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <utility>
-#include <vector>
 
-#include "platform/sim/clock.h"
 #include "platform/ui/backend.h"
 
 class QThread;
@@ -45,22 +40,14 @@ public:
     void Create(Window& dialog) override;
     void Destroy(Window& dialog) override;
     void Update(Window& w, Change what) override;
-    void RunModalLoop(Window& dialog) override;
-    void EndModal(Window& dialog) override;
-    void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
-    bool Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) override;
-    LRESULT SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void SetTimer(Window& w, UINT_PTR id, UINT elapseMs) override;
-    bool KillTimer(Window& w, UINT_PTR id) override;
     int MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) override;
     void SetWaitCursor(bool on) override;
     void Beep() override;
     POINT BaseUnits(const res::DialogTemplate& t) override;
-    void Invalidate(Window& w) override;
     void Present(Window& w, const PaintList& ops) override;
 
     // Qt's side: a user's action, run on the framework's GUI thread from its loop.
-    void PostTask(std::function<void()> task);
+    void PostTask(std::function<void()> task) { Loop().PostTask(std::move(task)); }
     // Any thread: runs `f` on Qt's thread, after everything queued before it.
     void PostToQt(std::function<void()> f);
 
@@ -73,34 +60,11 @@ public:
     // framework has no loop running and the bound passes (false), or the bound passes.
     bool Settle(int boundMs = 5000);
     // Whether the framework's GUI thread is idle in a loop (for tests and benchmarks).
-    bool FrameworkIdle();
+    bool FrameworkIdle() { return Loop().Idle(); }
     bool WaitCursorShown() const { return m_waitCursor; }
     int Beeps() const { return m_beeps; }  // how often the program has beeped
 
 private:
-    struct Item {
-        HWND hwnd = nullptr;
-        UINT msg = 0;
-        WPARAM wParam = 0;
-        LPARAM lParam = 0;
-        std::function<void()> task;
-        LRESULT* result = nullptr;
-        bool* done = nullptr;
-    };
-    struct Timer {
-        HWND hwnd;
-        UINT_PTR id;
-        UINT interval;
-        sim::clock::Millis due;
-    };
-
-    // Runs the framework's loop on its GUI thread until done() holds (checked under the
-    // clock's lock).
-    void RunLoop(const std::function<bool()>& done);
-    void Deliver(Item& item);
-    Window* PaintPendingLocked() const;
-    bool TimerDueLocked(sim::clock::Millis now) const;
-    std::optional<sim::clock::Millis> NextDueLocked() const;
     bool OnQtThread() const;
 
     QObject m_context;  // lives on Qt's thread: the target of queued calls
@@ -108,14 +72,6 @@ private:
     std::atomic<int> m_qtPending{0};
     std::atomic<bool> m_waitCursor{false};
     std::atomic<int> m_beeps{0};
-
-    // Guarded by the machine clock's lock, so that the loop waits for messages and for the
-    // next timer in one machine-time wait.
-    std::deque<Item> m_queue;
-    std::vector<Timer> m_timers;
-    std::vector<Window*> m_dialogs;
-    int m_loops = 0;  // loops running on the framework's GUI thread
-    bool m_idle = false;
 
     std::mutex m_unitsMutex;
     std::map<std::pair<Text, int>, POINT> m_units;

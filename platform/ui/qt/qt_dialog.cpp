@@ -25,6 +25,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/qt/qt_backend.h"
 #include "platform/ui/qt/qt_controls.h"
 #include "platform/ui/qt/qt_fonts.h"
@@ -94,7 +95,7 @@ bool IsRadio(DWORD type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIO
 
 QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
     : QDialog(owner), m_backend(backend), m_hwnd(s.hwnd), m_id(s.id), m_serial(++g_serial), m_style(s.style), m_exStyle(s.exStyle),
-      m_baseUnits(s.baseUnits), m_topmost(s.topmost), m_closeGrayed(s.closeGrayed) {
+      m_baseUnits(s.baseUnits), m_topmost(s.topmost), m_closeGrayed(s.closeGrayed), m_focus(s.focus) {
     setObjectName(QStringLiteral("dialog%1").arg(s.id));
     setFont(DialogFont(s.fontFace, s.fontFace.empty() ? 9 : s.fontPoints));
     setWindowTitle(ToQString(s.text));
@@ -118,6 +119,7 @@ QtDialog::QtDialog(QtBackend& backend, const DialogSnapshot& s, QWidget* owner)
         m_peers[c.hwnd] = std::move(peer);
     }
     Place(s, owner);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FocusChanged(now); });
     if (s.style & WS_VISIBLE) {
         BuildShownControls();
         show();
@@ -233,6 +235,7 @@ QWidget* QtDialog::Build(const ControlSnapshot& c) {
             e->setFrameStyle((c.style & WS_BORDER) || (c.exStyle & WS_EX_CLIENTEDGE) ? QFrame::StyledPanel | QFrame::Sunken
                                                                                     : QFrame::NoFrame);
             e->document()->setDocumentMargin(1);
+            e->setTabChangesFocus(true);  // Tab is the dialog manager's, as in a dialog's edit
             connect(e, &QPlainTextEdit::textChanged, this, [this, h, e] {
                 if (e->property("drovanApplying").toBool()) return;
                 if (Peer* p = PeerOf(h)) Typed(*p, EditTextBack(e->toPlainText()));
@@ -402,11 +405,16 @@ void QtDialog::Apply(Peer& peer, const ControlSnapshot& s) {
 }
 
 void QtDialog::ApplyControl(const ControlSnapshot& s, Change) {
+    ++m_applying;
     if (Peer* p = PeerOf(s.hwnd)) Apply(*p, s);
+    --m_applying;
+    ApplyFocus();  // Qt moves the focus off a control it disables or hides as it likes
 }
 
 void QtDialog::ApplyDialog(const DialogSnapshot& s, Change what) {
+    ++m_applying;
     m_style = s.style;
+    m_focus = s.focus;
     setWindowTitle(ToQString(s.text));
     if (s.iconId && what == Change::Icon) setWindowIcon(IconOf(s.iconId));
     if (m_topmost != s.topmost || m_closeGrayed != s.closeGrayed) {
@@ -425,6 +433,44 @@ void QtDialog::ApplyDialog(const DialogSnapshot& s, Change what) {
             activateWindow();
         }
     }
+    --m_applying;
+    ApplyFocus();
+}
+
+void QtDialog::ApplyFocus() {
+    QWidget* target = nullptr;
+    if (Peer* p = PeerOf(m_focus)) target = Built(*p).widget;
+    QWidget* current = focusWidget();
+    if (target ? (current == target || target->isAncestorOf(current)) : !current) return;
+    ++m_applying;
+    if (target) target->setFocus(Qt::OtherFocusReason);
+    else current->clearFocus();
+    --m_applying;
+}
+
+void QtDialog::FocusChanged(QWidget* now) {
+    if (m_applying) return;
+    for (QWidget* w = now; w && w != this && !w->isWindow(); w = w->parentWidget()) {
+        for (auto& [hwnd, peer] : m_peers) {
+            if (peer.widget != w) continue;
+            HWND h = hwnd;
+            m_backend.PostTask([h] {
+                if (Window* c = FromHandle(h)) UserFocused(*c);
+            });
+            return;
+        }
+    }
+}
+
+bool QtDialog::focusNextPrevChild(bool next) {
+    // Qt's own move off a control that a model change disables or hides: the model's focus
+    // is applied right after.
+    if (m_applying) return QDialog::focusNextPrevChild(next);
+    HWND h = m_hwnd;
+    m_backend.PostTask([h, next] {
+        if (Window* w = FromHandle(h)) UserKeyTab(*w, next);
+    });
+    return true;
 }
 
 void QtDialog::SetPaint(const PaintList& ops) {
@@ -496,33 +542,6 @@ void QtDialog::KeyEnter() {
     });
 }
 
-bool QtDialog::MoveInGroup(HWND from, bool forward) {
-    auto at = std::find(m_order.begin(), m_order.end(), from);
-    if (at == m_order.end()) return false;
-    // The group runs from the control with WS_GROUP before this one (or the first) up to
-    // the next control with WS_GROUP, and wraps round.
-    auto begin = at;
-    while (begin != m_order.begin() && !(m_peers[*begin].style & WS_GROUP)) --begin;
-    auto end = at + 1;
-    while (end != m_order.end() && !(m_peers[*end].style & WS_GROUP)) ++end;
-    std::vector<HWND> group(begin, end);
-    size_t index = static_cast<size_t>(at - begin), n = group.size();
-    for (size_t step = 1; step < n; ++step) {
-        Peer& next = m_peers[group[forward ? (index + step) % n : (index + n - step) % n]];
-        // Hidden and disabled controls are passed over, and those that take no focus
-        // (texts, pictures, group boxes).
-        if (!next.widget || !next.widget->isVisibleTo(this) || !next.widget->isEnabled() ||
-            (next.widget->focusPolicy() == Qt::NoFocus && !next.widget->focusProxy()))
-            continue;
-        next.widget->setFocus(Qt::OtherFocusReason);
-        // An auto radio button reached by an arrow key checks itself, as a click would.
-        auto* radio = qobject_cast<QRadioButton*>(next.widget);
-        if (radio && (next.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && !radio->isChecked()) Clicked(next.hwnd);
-        return true;
-    }
-    return true;  // nothing else in the group: the focus stays
-}
-
 bool QtDialog::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, e);
     auto* key = static_cast<QKeyEvent*>(e);
@@ -542,16 +561,13 @@ bool QtDialog::eventFilter(QObject* watched, QEvent* e) {
         return true;
     }
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-    switch (key->key()) {
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        return MoveInGroup(h, true);
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        return MoveInGroup(h, false);
-    default:
-        return false;
-    }
+    bool forward = key->key() == Qt::Key_Down || key->key() == Qt::Key_Right;
+    if (!forward && key->key() != Qt::Key_Up && key->key() != Qt::Key_Left) return false;
+    // The arrows on a button move the focus through its WS_GROUP group.
+    m_backend.PostTask([h, forward] {
+        if (Window* control = FromHandle(h)) UserKeyArrow(*control, forward);
+    });
+    return true;
 }
 
 void QtDialog::keyPressEvent(QKeyEvent* e) {
@@ -624,16 +640,7 @@ void QtDialog::paintEvent(QPaintEvent* e) {
 
 void QtDialog::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (m_focusSet) return;
-    m_focusSet = true;
-    // The first control that takes Tab gets the focus, as the dialog manager gives it.
-    for (HWND h : m_order) {
-        Peer& peer = m_peers[h];
-        if (peer.widget && (peer.style & WS_TABSTOP) && peer.widget->isVisibleTo(this) && peer.widget->isEnabled()) {
-            peer.widget->setFocus(Qt::TabFocusReason);
-            break;
-        }
-    }
+    ApplyFocus();
 }
 
 }  // namespace drovan::ui::qt

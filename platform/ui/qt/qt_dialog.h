@@ -49,6 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -77,8 +78,10 @@ private:
     void Typed(Peer& peer, const Text& value);
     void Clicked(HWND control);
     void KeyEnter();
-    // The arrow keys on a button, as the dialog manager moves through a WS_GROUP group.
-    bool MoveInGroup(HWND from, bool forward);
+    // The model's focus, on the widgets (made now if need be).
+    void ApplyFocus();
+    // Qt moved the focus (a click, a program's setFocus): the model follows.
+    void FocusChanged(QWidget* now);
     Peer* PeerOf(HWND hwnd);
 
     QtBackend& m_backend;
@@ -90,7 +93,8 @@ private:
     POINT m_baseUnits;
     bool m_topmost = false;
     bool m_closeGrayed = false;
-    bool m_focusSet = false;
+    HWND m_focus = nullptr;  // the model's focus
+    int m_applying = 0;      // a model change is being applied: Qt's own focus moves are not the user's
     std::map<HWND, Peer> m_peers;
     std::vector<HWND> m_order;  // tab order
     PaintList m_paint;

@@ -50,6 +50,7 @@ DialogSnapshot SnapshotOfDialog(const Window& d, bool withControls) {
     s.closeGrayed = d.closeGrayed;
     s.iconic = d.iconic;
     s.iconId = ImageResourceId(d.smallIcon ? d.smallIcon : d.bigIcon);
+    s.focus = d.focus;
     if (withControls)
         for (auto& c : d.children) s.controls.push_back(SnapshotOf(*c));
     return s;

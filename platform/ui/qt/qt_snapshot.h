@@ -36,6 +36,7 @@ struct DialogSnapshot {
     POINT baseUnits{};
     bool topmost = false, closeGrayed = false, iconic = false;
     int iconId = 0;
+    HWND focus = nullptr;  // the control with the keyboard focus
     std::vector<ControlSnapshot> controls;
 };
 

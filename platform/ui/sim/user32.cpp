@@ -5,6 +5,7 @@
 
 #include "platform/ui/afxwin.h"
 #include "platform/ui/backend.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/window.h"
 
 using namespace drovan::ui;
@@ -210,8 +211,18 @@ HWND GetActiveWindow() {
     return w ? w->hwnd : nullptr;
 }
 
-HWND GetFocus() { return nullptr; }
-HWND SetFocus(HWND) { return nullptr; }
+HWND GetFocus() {
+    Window* d = ActiveDialog();
+    return d ? d->focus : nullptr;
+}
+
+HWND SetFocus(HWND hWnd) {
+    Window* w = hWnd ? Valid(hWnd) : nullptr;
+    if (hWnd && !w) return nullptr;
+    HWND previous = GetFocus();
+    if (w && w->parent && CanTakeFocus(*w)) SetFocusModel(*w->parent, w);
+    return previous;
+}
 
 BOOL MessageBeep(UINT) {
     if (HasBackend()) CurrentBackend().Beep();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/afxwin.h"
+#include "platform/ui/dialog_manager.h"
 #include "platform/ui/win32/dialog_template_ex.h"
 
 namespace drovan::ui::win32 {
@@ -25,23 +26,22 @@ Text NativeText(HWND h) {
 }
 
 LRESULT CALLBACK WakeProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == kWakeMessage) return 0;  // the loop looks at its queue after each message
-    return DefWindowProcW(h, m, wp, lp);
+    if (m != kWakeMessage) return DefWindowProcW(h, m, wp, lp);
+    // Posted and sent work is delivered from whichever loop dispatched the wake-up, as
+    // Windows delivers posted and sent messages from a message box's loop too.
+    if (g_backend) g_backend->Loop().DeliverQueued();
+    return 0;
 }
 
-// The window that receives wake-ups: a message-only window, so that posted work and the end
-// of a modal loop are seen from inside any loop, a message box's included.
-HWND WakeWindow() {
-    static HWND wake = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &WakeProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kWakeClass;
-        RegisterClassW(&wc);
-        return CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               wc.hInstance, nullptr);
-    }();
-    return wake;
+// The window that receives wake-ups: a message-only window of the GUI thread, so that posted
+// work and the end of a modal loop are seen from inside any loop, a message box's included.
+HWND MakeWakeWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &WakeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kWakeClass;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 
 // A button the framework treats as a push button (Enter on it clicks it).
@@ -68,8 +68,7 @@ Window* Win32Backend::ModelOf(HWND native) {
 }
 
 void Win32Backend::Create(Window& d) {
-    m_guiThread = GetCurrentThreadId();
-    WakeWindow();
+    if (!m_wake) m_wake = MakeWakeWindow();  // on the GUI thread, whose loops dispatch its wake-ups
     std::vector<DWORD> tmpl = BuildDialogTemplateEx(d);
     HWND owner = nullptr;
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
@@ -117,6 +116,7 @@ void Win32Backend::Destroy(Window& d) {
         c->peer = nullptr;
     }
     m_byNative.erase(hDlg);
+    m_appliedFocus.erase(&d);
     d.peer = nullptr;
     DestroyWindow(hDlg);
 }
@@ -180,6 +180,7 @@ void Win32Backend::Update(Window& w, Change what) {
             EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | (w.closeGrayed ? MF_GRAYED : MF_ENABLED));
         break;
     case Change::Iconic: ShowWindow(h, w.iconic ? SW_MINIMIZE : SW_RESTORE); break;
+    case Change::Focus: ApplyFocus(w); break;
     }
     --m_mirroring;
 }
@@ -308,13 +309,20 @@ void Win32Backend::OnNativeCommand(Window& d, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Escape and Enter go to the framework, which knows the default button and Cancel.
+// Escape, Enter and Tab go to the framework, which knows the default button, Cancel and the
+// tab order; the arrow keys stay the native dialog manager's, whose focus the model follows.
 bool Win32Backend::OnKey(Window& d, const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN)) return false;
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN && msg.wParam != VK_TAB))
+        return false;
     if (msg.hwnd != Peer(d) && !IsChild(Peer(d), msg.hwnd)) return false;
-    HWND focus = GetFocus();
-    Window* focused = ModelOf(focus);
-    if (!focused && focus) focused = ModelOf(GetParent(focus));  // a combo box's or address's edit
+    Window* focused = NativeFocus();
+    if (msg.wParam == VK_TAB) {
+        if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+        if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
+            return false;
+        UserKeyTab(d, GetKeyState(VK_SHIFT) >= 0);
+        return true;
+    }
     if (msg.wParam == VK_ESCAPE) {
         // An open drop-down list closes first.
         if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
@@ -326,93 +334,82 @@ bool Win32Backend::OnKey(Window& d, const MSG& msg) {
     if (focused && focused->kind == WindowKind::ComboBox && SendMessageW(Peer(*focused), CB_GETDROPPEDSTATE, 0, 0))
         return false;
     if (focused && IsPushButton(*focused) && focused->Enabled()) UserClicked(*focused);
-    else if (!UserKeyEnter(d)) Beep();
+    else UserKeyEnter(d);  // which beeps for a disabled default button
     return true;
 }
 
+Window* Win32Backend::NativeFocus() {
+    HWND focus = GetFocus();
+    Window* focused = ModelOf(focus);
+    if (!focused && focus) focused = ModelOf(GetParent(focus));  // a combo box's or address's edit
+    return focused;
+}
+
+// The model's focus on the native controls, once the dialog is active: a dialog behind a
+// message box gets it when it is active again (FollowFocus).
+void Win32Backend::ApplyFocus(Window& d) {
+    HWND dlg = Peer(d);
+    if (!dlg || GetActiveWindow() != dlg) return;
+    m_appliedFocus[&d] = d.focus;
+    Window* f = FocusOf(d);
+    if (f && f->peer && GetFocus() != Peer(*f))
+        SendMessageW(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Peer(*f)), TRUE);
+}
+
+// After each native message: a model focus not yet applied is applied; else the focus the
+// user moved natively (a click, the arrow keys) moves the model's.
+void Win32Backend::FollowFocus(Window& d) {
+    if (!Peer(d) || GetActiveWindow() != Peer(d)) return;
+    if (auto it = m_appliedFocus.find(&d); it == m_appliedFocus.end() || it->second != d.focus) {
+        ApplyFocus(d);
+        return;
+    }
+    Window* focused = NativeFocus();
+    if (focused && focused->parent == &d && focused->hwnd != d.focus) UserFocused(*focused);
+}
+
 void Win32Backend::RunModalLoop(Window& d) {
-    m_guiThread = GetCurrentThreadId();
     HWND owner = nullptr;
     if (Window* o = FromHandle(d.owner)) owner = Peer(*o);
     if (owner) EnableWindow(owner, FALSE);
     if (Peer(d)) SetForegroundWindow(Peer(d));
-    MSG msg;
-    for (;;) {
-        DrainQueue();
-        if (d.ended) break;
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
-            break;
-        }
-        if (OnKey(d, msg)) continue;
-        if (Peer(d) && IsDialogMessageW(Peer(d), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    ApplyFocus(d);  // over whatever the native dialog manager chose as it activated
+    Backend::RunModalLoop(d);
     if (owner) EnableWindow(owner, TRUE);
 }
 
-void Win32Backend::EndModal(Window& d) {
+// One native message at a time: the loop looks at its own queue, its paints and whether its
+// dialog has ended after each. Timers are Windows' own (they arrive as messages here), so
+// there is no machine-time deadline to wait for.
+bool Win32Backend::WaitForInput(std::unique_lock<std::mutex>& lock, Window* d, sim::clock::Millis,
+                                const std::function<bool()>&) {
+    lock.unlock();
+    MSG msg;
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    bool goOn = got > 0;
+    if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
+    if (goOn && !(d && OnKey(*d, msg)) && !(d && Peer(*d) && IsDialogMessageW(Peer(*d), &msg))) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (goOn && d) FollowFocus(*d);
+    lock.lock();
+    return goOn;
+}
+
+void Win32Backend::DialogEnded(Window& d) {
     if (Peer(d)) ShowWindow(Peer(d), SW_HIDE);
-    Wake();
 }
 
-void Win32Backend::Wake() { PostMessageW(WakeWindow(), kWakeMessage, 0, 0); }
-
-void Win32Backend::DrainQueue() {
-    for (;;) {
-        Item item;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_queue.empty()) return;
-            item = m_queue.front();
-            m_queue.pop_front();
-        }
-        LRESULT result = 0;
-        if (Window* w = FromHandle(item.hwnd)) result = Send(*w, item.msg, item.wParam, item.lParam);
-        if (item.done) {
-            std::lock_guard lock(m_mutex);
-            *item.result = result;
-            *item.done = true;
-            m_doneChanged.notify_all();
-        }
-    }
+// Before the first dialog there is no loop to wake: it looks at its queue as it starts.
+void Win32Backend::Wake() {
+    if (HWND wake = m_wake) PostMessageW(wake, kWakeMessage, 0, 0);
 }
 
-void Win32Backend::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(Item{hwnd, msg, wParam, lParam, nullptr, nullptr});
-    }
-    Wake();
-}
-
-bool Win32Backend::Peek(MSG& out, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
-        if (it->done) continue;
-        if (hwnd && it->hwnd != hwnd) continue;
-        if ((filterMin || filterMax) && (it->msg < filterMin || it->msg > filterMax)) continue;
-        out = MSG{it->hwnd, it->msg, it->wParam, it->lParam, 0, {0, 0}};
-        if (removeFlags & PM_REMOVE) m_queue.erase(it);
-        return true;
-    }
-    return false;
-}
-
-LRESULT Win32Backend::SendFromOtherThread(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    bool done = false;
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(Item{w.hwnd, msg, wParam, lParam, &result, &done});
-    }
-    Wake();
-    std::unique_lock lock(m_mutex);
-    m_doneChanged.wait(lock, [&] { return done; });
-    return result;
+void Win32Backend::Paint(Window& d) {
+    // The native WM_PAINT, now rather than after the input waiting before it.
+    if (Peer(d)) UpdateWindow(Peer(d));
+    d.needsPaint = false;
 }
 
 void Win32Backend::SetTimer(Window& w, UINT_PTR id, UINT elapseMs) {
@@ -459,8 +456,8 @@ POINT Win32Backend::BaseUnits(const res::DialogTemplate& t) {
 }
 
 void Win32Backend::Invalidate(Window& w) {
-    w.needsPaint = true;
     if (Window* d = w.Dialog(); d && d->peer) InvalidateRect(Peer(*d), nullptr, TRUE);
+    Loop().Invalidate(w);
 }
 
 }  // namespace drovan::ui::win32
