@@ -1,7 +1,5 @@
 // The print UI's host on Windows: the system's own conversions, case mapping and command-line
 // splitting, and its real folders.
-#include <shellapi.h>
-
 #include "printui_host.h"
 
 namespace printui {
