@@ -1,4 +1,4 @@
-// drovan-dialog-geometry.exe ID: reads the rectangles of the controls of the program's dialog
+// drovan-dialog-geometry.exe ID [--window | --point CONTROL]: reads the rectangles of the controls of the program's dialog
 // with template ID, as it is on the screen now (another process's window, found among the
 // desktop's dialogs as the one holding every control the template names), through the Win32
 // API, and checks each against the template's rectangle converted with the dialog's base
@@ -9,7 +9,9 @@
 //
 // Prints one line per control that is elsewhere; exit status 0 when every control and the
 // dialog's client area are where the template puts them, 1 when not, 2 when no such dialog
-// is on the screen.
+// is on the screen. With --window it prints the dialog's window rectangle on the screen
+// ("X Y WIDTH HEIGHT"), with --point the middle of that control on the screen ("X Y"), for
+// the tests to capture the dialog and click its controls.
 #include <windows.h>
 
 #include <cstdio>
@@ -64,8 +66,10 @@ POINT BaseUnits(const drovan::res::DialogTemplate& t) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: drovan-dialog-geometry TEMPLATE-ID\n");
+    bool window = argc == 3 && lstrcmpW(argv[2], L"--window") == 0;
+    bool point = argc == 4 && lstrcmpW(argv[2], L"--point") == 0;
+    if (argc != 2 && !window && !point) {
+        std::fprintf(stderr, "usage: drovan-dialog-geometry TEMPLATE-ID [--window | --point CONTROL-ID]\n");
         return 2;
     }
     const drovan::res::DialogTemplate* t = drovan::res::FindDialogTemplate(_wtoi(argv[1]));
@@ -80,6 +84,22 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     HWND dialog = search.found;
+    if (window) {
+        RECT r = {};
+        GetWindowRect(dialog, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    if (point) {
+        HWND control = GetDlgItem(dialog, _wtoi(argv[3]));
+        RECT r = {};
+        if (!control || !GetWindowRect(control, &r)) {
+            std::printf("control %ls: not in dialog %d\n", argv[3], t->id);
+            return 2;
+        }
+        std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return 0;
+    }
     POINT bu = BaseUnits(*t);
     auto px = [&](int du, bool vertical) { return MulDiv(du, vertical ? bu.y : bu.x, vertical ? 8 : 4); };
     int failures = 0;
