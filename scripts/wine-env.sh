@@ -8,7 +8,7 @@
 # an unattended run), draws the dialogs' Chinese font with WenQuanYi Micro Hei (a fresh prefix
 # draws "宋体" with a Latin face: boxes), and prefers a native printui.dll. Wine's own window
 # parts (the close box, the combo box arrow) are drawn with Marlett, which Debian's fonts-wine
-# gives Wine. Every call then puts the build's additions into drive C: (MINGW-BUILD's
+# has and the prefix's Fonts folder gets. Every call then puts the build's additions into drive C: (MINGW-BUILD's
 # wine-prefix-files, tests/wine/CMakeLists.txt): a print UI whose PrintUIEntry carries out /if
 # (Wine's has none), the printer class's ntprint.inf and its package with stand-in modules for
 # the universal printer driver (Wine has neither).
@@ -67,6 +67,9 @@ fi
 
 # The build's additions, each time: a rebuilt print UI or stand-in takes effect at once.
 cp -r --remove-destination "$additions/." "$prefix/drive_c/"
+# This Wine looks for its own fonts in its data folder but loads none from there: Marlett goes
+# where every Windows program's fonts are found.
+cp "$marlett" "$prefix/drive_c/windows/Fonts/marlett.ttf"
 
 echo "WINEPREFIX=$WINEPREFIX"
 echo "WINEARCH=$WINEARCH"

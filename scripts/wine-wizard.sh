@@ -169,7 +169,7 @@ rm -rf "$work/package"
 cp -r "$pkg" "$work/package"
 
 source "$root/scripts/wine-screen.sh"
-if ! wine_screen_start "$work" 1024x768; then
+if ! wine_screen_start "$work" 1280x1024; then
   fail "drovan.exe on Xvfb: the virtual screen did not start"
   exit 1
 fi
@@ -198,29 +198,27 @@ click() {  # dialog ID, control ID
   sleep 0.4
 }
 
-# The top-level X window of drovan.exe at the dialog's rectangle ("X Y W H"), or one with the
-# caption given.
+# The top-level X window of drovan.exe with this caption, once it is mapped.
 x_window() {
-  local want="$1" caption="$2"
-  LC_ALL=C.UTF-8 xwininfo -root -children 2>/dev/null | grep -F '("drovan.exe"' | grep -v '"Default IME"' |
-    while IFS= read -r line; do
-      id="$(awk '{print $1}' <<<"$line")"
-      if [ -n "$caption" ]; then
-        grep -qF " $caption: (\"drovan.exe\"" <<<"$line" || continue
-      else
-        read -r x y w h <<<"$want"
-        grep -qE " ${w}x${h}\+${x}\+${y} " <<<"$line " || continue
-      fi
+  local caption="$2"
+  LC_ALL=C.UTF-8 xwininfo -root -children 2>/dev/null | grep -F " \"$caption\": (\"drovan.exe\"" |
+    awk '{print $1}' | while IFS= read -r id; do
       xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && { echo "$id"; break; }
     done
 }
 
-# Captures the screen as wine-screens/drovan-NAME-LANG.png from X window ID, and checks it: the
-# picture has the window's size (WxH, from the Win32 API) and is not blank.
+# Captures the screen as wine-screens/drovan-NAME-LANG.png from X window ID (or, for "root",
+# the screen's part at the rectangle "X Y W H"), and checks it: the picture has the window's
+# size (WxH, from the Win32 API) and is not blank.
 capture() {
   local name="$1" id="$2" size="$3" shot="$screens/drovan-$1-$lang.png"
   rm -f "$shot"
-  import -window "$id" "$shot" 2>"$work/import.err"
+  if [ "$id" = root ]; then
+    read -r x y w h <<<"$rect"
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot" 2>"$work/import.err"
+  else
+    import -window "$id" "$shot" 2>"$work/import.err"
+  fi
   read -r w h colours spread < <(identify -format '%w %h %k %[fx:standard_deviation]\n' "$shot" 2>/dev/null)
   if [ -z "${spread:-}" ]; then
     fail "$name ($lang): the capture failed: $(head -c 200 "$work/import.err")"
@@ -245,10 +243,15 @@ screen_of() {
     return 1
   fi
   read -r x y w h <<<"$rect"
-  xid="$(x_window "$rect" "$caption")"
-  if [ -z "$xid" ]; then
-    fail "$screen ($lang): no window ${caption:+\"$caption\" }at ${w}x${h}+${x}+${y} on the virtual screen"
-    return 1
+  # A dialog with a caption is the X window of that name; one without (found by its controls)
+  # is taken from the screen where the Win32 API puts it.
+  xid=root
+  if [ -n "$caption" ]; then
+    xid="$(x_window "" "$caption")"
+    if [ -z "$xid" ]; then
+      fail "$screen ($lang): no window \"$caption\" on the virtual screen"
+      return 1
+    fi
   fi
   capture "$name" "$xid" "${w}x${h}"
   if out="$(geometry "$id")"; then
@@ -276,7 +279,9 @@ for lang in en cn; do
   caption="$(sed -n 's/^  102 dialog .* text=\(".*"\)$/\1/p' "$work/$lang-install_lpt1.sim" 2>/dev/null | head -n 1)"
   caption="${caption#\"}"
   caption="${caption%\"}"
-  if [ -z "$caption" ] || ! fresh_prefix; then
+  # The success box's caption, from the same run.
+  box_caption="$(sed -n 's/^msgbox owner=102 icon=information caption="\([^"]*\)".*/\1/p' "$work/$lang-install_com1.sim" 2>/dev/null | head -n 1)"
+  if [ -z "$caption" ] || [ -z "$box_caption" ] || ! fresh_prefix; then
     fail "drovan.exe walk ($lang): no caption from the replay or no fresh prefix"
     continue
   fi
@@ -293,12 +298,12 @@ for lang in en cn; do
   step_start=$SECONDS
   box=""
   for _ in $(seq 120); do
-    box="$(x_window "" "OK")"
+    box="$(x_window "" "$box_caption")"
     [ -n "$box" ] && break
     sleep 0.25
   done
   if [ -z "$box" ]; then
-    fail "drovan.exe success box ($lang): no box \"OK\" after Install ($(took) s)"
+    fail "drovan.exe success box ($lang): no box \"$box_caption\" after Install ($(took) s)"
   else
     sleep 0.4
     capture success "$box" "$(xwininfo -id "$box" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')"

@@ -5,7 +5,8 @@
 // units. The base units are worked out here from the template's font by Windows' rule (the
 // average width of the 52 letters and the font's height), not asked of the dialog. A
 // drop-down combo box is as high as its closed box, at most its template height (which
-// includes the list).
+// includes the list). A picture static (SS_BITMAP) takes its bitmap's size, as Windows sizes it
+// when the picture is set, unless it has SS_REALSIZECONTROL or SS_CENTERIMAGE.
 //
 // Prints one line per control that is elsewhere; exit status 0 when every control and the
 // dialog's client area are where the template puts them, 1 when not, 2 when no such dialog
@@ -42,6 +43,20 @@ BOOL CALLBACK Visit(HWND window, LPARAM lParam) {
         return FALSE;
     }
     return TRUE;
+}
+
+// The pixel size of a picture static's bitmap when the control takes it, else nullopt.
+bool PictureSize(const drovan::res::ControlTemplate& c, SIZE* size) {
+    if (c.kind != drovan::res::ControlKind::Static || (c.style & SS_TYPEMASK) != SS_BITMAP ||
+        (c.style & (SS_REALSIZECONTROL | SS_CENTERIMAGE)))
+        return false;
+    // The program's pictures are resources of its module, and of this one (linked with them).
+    HANDLE picture = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.image), IMAGE_BITMAP, 0, 0, 0);
+    BITMAP bm = {};
+    bool ok = picture && GetObjectW(picture, sizeof bm, &bm) == sizeof bm;
+    if (picture) DeleteObject(picture);
+    if (ok) *size = SIZE{bm.bmWidth, bm.bmHeight};
+    return ok;
 }
 
 POINT BaseUnits(const drovan::res::DialogTemplate& t) {
@@ -124,6 +139,11 @@ int wmain(int argc, wchar_t** argv) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         int left = px(c.x, false), top = px(c.y, true);
         int right = left + px(c.cx, false), bottom = top + px(c.cy, true);
+        SIZE picture;
+        if (PictureSize(c, &picture)) {
+            right = left + picture.cx;
+            bottom = top + picture.cy;
+        }
         bool combo = c.kind == drovan::res::ControlKind::ComboBox;
         int id = GetDlgCtrlID(child);
         bool heightOk = combo ? (r.bottom <= bottom && r.bottom - r.top >= bu.y + 4) : r.bottom == bottom;
