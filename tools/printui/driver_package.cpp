@@ -127,12 +127,6 @@ bool IsSafeName(std::u16string_view name, bool allowFolders) {
     return true;
 }
 
-std::u16string JoinDir(const std::u16string& a, const std::u16string& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return a + u"\\" + b;
-}
-
 std::u16string ArchSuffix(Arch arch) {
     switch (arch) {
         case Arch::X86: return u"x86";
@@ -418,11 +412,11 @@ private:
         }
         while (!diskPath.empty() && (diskPath.front() == u'\\' || diskPath.front() == u'/'))
             diskPath.erase(0, 1);  // a disk's path is relative to the INF's folder
-        std::u16string relative = JoinDir(diskPath, sub);
+        std::u16string relative = JoinPath(diskPath, sub);
         if (!relative.empty() && !IsSafeName(relative, true))
             return Fail(ERROR_INVALID_NAME, "the source folder " + Quoted(relative) + " of " + ToUtf8(file) +
                                                 " lies outside the package");
-        *dir = JoinDir(source.sourceRoot, relative);
+        *dir = JoinPath(source.sourceRoot, relative);
         return true;
     }
 

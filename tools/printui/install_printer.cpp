@@ -33,21 +33,6 @@ Arch PackageArch(sim::Arch arch) {
     return Arch::X64;
 }
 
-std::u16string Folder(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
-}
-
-std::u16string FileName(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
-
-std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
-    if (folder.empty()) return name;
-    if (name.empty()) return folder;
-    return folder + u"\\" + name;
-}
 
 // The folder of a directory id, for the environment whose driver directory is given
 // (C:\Windows\System32\spool\drivers\x64).

@@ -37,6 +37,21 @@ std::vector<std::u16string> SplitArguments(std::u16string_view line);
 std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath, DWORD* error);
 std::u16string WindowsPath(const std::filesystem::path& hostPath);
 
+// A Windows path's folder and file name, and a path joined from a folder and a name.
+inline std::u16string Folder(const std::u16string& path) {
+    size_t cut = path.find_last_of(u"\\/");
+    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
+inline std::u16string FileName(const std::u16string& path) {
+    size_t cut = path.find_last_of(u"\\/");
+    return cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+inline std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
+    if (folder.empty()) return name;
+    if (name.empty()) return folder;
+    return folder + u"\\" + name;
+}
+
 // Where the system keeps its own INF files (C:\Windows\INF) and their packages
 // (C:\Windows\System32\DriverStore\FileRepository).
 std::u16string SystemInfFolder();

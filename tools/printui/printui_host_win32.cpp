@@ -8,7 +8,7 @@ namespace {
 std::u16string FromWide(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
 const wchar_t* Wide(std::u16string_view s) { return reinterpret_cast<const wchar_t*>(s.data()); }
 
-std::u16string Folder(UINT (WINAPI* get)(LPWSTR, UINT), const wchar_t* below) {
+std::u16string SystemFolder(UINT (WINAPI* get)(LPWSTR, UINT), const wchar_t* below) {
     wchar_t buffer[MAX_PATH];
     UINT n = get(buffer, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return std::u16string();
@@ -80,7 +80,7 @@ std::u16string WindowsPath(const std::filesystem::path& hostPath) {
     return FromWide(s.data(), s.size());
 }
 
-std::u16string SystemInfFolder() { return Folder(GetWindowsDirectoryW, L"\\INF"); }
-std::u16string DriverStoreFolder() { return Folder(GetSystemDirectoryW, L"\\DriverStore\\FileRepository"); }
+std::u16string SystemInfFolder() { return SystemFolder(GetWindowsDirectoryW, L"\\INF"); }
+std::u16string DriverStoreFolder() { return SystemFolder(GetSystemDirectoryW, L"\\DriverStore\\FileRepository"); }
 
 }  // namespace printui

@@ -23,21 +23,6 @@ const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wch
 wchar_t* Wide(std::u16string& s) { return reinterpret_cast<wchar_t*>(s.data()); }
 std::u16string Text(const wchar_t* s) { return std::u16string(View(reinterpret_cast<const WCHAR*>(s))); }
 
-std::u16string Folder(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
-}
-
-std::u16string FileName(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
-
-std::u16string Join(const std::u16string& folder, const std::u16string& name) {
-    if (folder.empty()) return name;
-    if (name.empty()) return folder;
-    return folder + u"\\" + name;
-}
 
 // This Windows' processor architecture, as its driver packages are chosen.
 Arch NativeArch() {
@@ -74,7 +59,7 @@ bool TargetDirectory(DWORD dirId, const std::u16string& environment, std::u16str
         default: ok = GetSystemDirectoryW(buffer, MAX_PATH) != 0; break;  // 11, 66002
     }
     if (!ok) return Fail(failure, GetLastError(), "the folder of directory id " + std::to_string(dirId) + " is not available");
-    *dir = Join(Text(buffer), below);
+    *dir = JoinPath(Text(buffer), below);
     return true;
 }
 
@@ -138,7 +123,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     std::u16string environment = EnvironmentName(arch);
     std::vector<std::pair<std::u16string, std::u16string>> copies;  // source, target
     for (const auto& f : model->files) {
-        std::u16string source = Join(f.sourceDir, f.sourceName);
+        std::u16string source = JoinPath(f.sourceDir, f.sourceName);
         std::error_code ec;
         DWORD error = 0;
         auto host = HostPath(source, &error);
@@ -150,7 +135,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
                                        ToUtf8(f.sourceDir));
         std::u16string dir;
         if (!TargetDirectory(f.dirId, environment, &dir, failure)) return false;
-        copies.emplace_back(source, Join(Join(dir, f.subdir), f.name));
+        copies.emplace_back(source, JoinPath(JoinPath(dir, f.subdir), f.name));
     }
     if (!PortExists(request.port, failure) || !PrinterAbsent(request.printerName, failure)) return false;
     if (!CopyWithSetupApi(copies, failure)) return false;
@@ -159,7 +144,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     // them from.
     std::u16string driverDir;
     if (!TargetDirectory(kDirPrinterDrivers, environment, &driverDir, failure)) return false;
-    auto inDriverDir = [&](const std::u16string& name) { return name.empty() ? name : Join(driverDir, name); };
+    auto inDriverDir = [&](const std::u16string& name) { return name.empty() ? name : JoinPath(driverDir, name); };
     std::u16string driverPath = inDriverDir(model->driverFile), dataPath = inDriverDir(model->dataFile),
                    configPath = inDriverDir(model->configFile), helpPath = inDriverDir(model->helpFile);
     std::u16string dependents;
