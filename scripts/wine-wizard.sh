@@ -176,9 +176,12 @@ if ! wine_screen_start "$work" 1280x1024; then
   exit 1
 fi
 
-# The dialog manager's rules on real windows.
+# The dialog manager's rules on real windows, from a server started on the virtual screen (one
+# left from the replays has a desktop without a display and would draw nothing).
 step_start=$SECONDS
-if timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_tests.exe" --gtest_brief=1 --gtest_color=no \
+if ! fresh_prefix; then
+  fail "ui_win32_tests: no fresh prefix"
+elif timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_tests.exe" --gtest_brief=1 --gtest_color=no \
      >"$work/ui-win32.log" 2>&1; then
   echo "passed  ui_win32_tests: Escape, Close and the focus on the Win32 backend ($(took) s)"
 else
