@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "defaults.h"
+#include "spooler_index.h"
 
 namespace fs = std::filesystem;
 
@@ -108,7 +109,7 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
             return nullptr;
         }
         machine->m_store = Store::Create(db.string(), error);
-        if (!machine->m_store) return nullptr;
+        if (!machine->m_store || !machine->PrepareStore(error)) return nullptr;
         MachineSettings settings = settingsForNew ? *settingsForNew : MachineSettings{};
         if (!settingsForNew) settings.lang = LangFromLocale();
         try {
@@ -128,22 +129,47 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
         return machine;
     }
     machine->m_store = Store::Open(db.string(), error);
-    if (!machine->m_store) return nullptr;
+    if (!machine->m_store || !machine->PrepareStore(error)) return nullptr;
     return machine;
 }
 
-MachineSettings Machine::Settings() {
-    MachineSettings s;
+// What the simulated machine keeps in its store beside the registry, made when a machine
+// lacks it (one made by an older build).
+bool Machine::PrepareStore(std::string* error) {
     try {
-        Db().Read([&] {
-            s.arch = ParseArch(ReadSetting(Db(), "arch")).value_or(Arch::X64);
-            std::string lang = ReadSetting(Db(), "lang");
-            if (!lang.empty()) s.lang = static_cast<LANGID>(std::stoul(lang));
+        spool::EnsurePrinterIndex(*m_store);
+        return true;
+    } catch (const StoreError& e) {
+        *error = "cannot prepare the machine in " + m_folder.string() + ": " + e.message;
+        return false;
+    }
+}
+
+MachineSettings Machine::Settings() {
+    Store& db = Db();
+    std::lock_guard lock(db.Mutex());
+    try {
+        // Code-page conversions ask for every string, so the settings are kept: one look at
+        // the store's stamp tells whether anything may have changed since they were read.
+        if (m_settingsStamp && *m_settingsStamp == db.CurrentStamp()) return m_settings;
+    } catch (const StoreError&) {
+        // A busy store: read the settings again below, where busy is waited out.
+    }
+    try {
+        db.Read([&] {
+            MachineSettings s;
+            Store::Stamp stamp = db.CurrentStamp();  // of the snapshot the values come from
+            s.arch = ParseArch(ReadSetting(db, "arch")).value_or(Arch::X64);
+            std::string lang = ReadSetting(db, "lang");
+            char* end = nullptr;
+            unsigned long id = std::strtoul(lang.c_str(), &end, 10);
+            if (!lang.empty() && *end == 0 && id > 0 && id <= 0xFFFF) s.lang = static_cast<LANGID>(id);
+            m_settings = s;
+            m_settingsStamp = stamp;
         });
     } catch (const StoreError&) {
-    } catch (const std::exception&) {
     }
-    return s;
+    return m_settings;
 }
 
 void Machine::SetSettings(const MachineSettings& settings) {

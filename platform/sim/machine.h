@@ -42,13 +42,19 @@ public:
     std::filesystem::path DriveC() const { return m_folder / "drive_c"; }
     Store& Db() { return *m_store; }
 
+    // The machine's architecture and language. They are read once and kept; every call
+    // checks the store's stamp (no transaction of its own), so a change by this process or
+    // another one is seen at the next call.
     MachineSettings Settings();
     void SetSettings(const MachineSettings& settings);
 
 private:
     Machine() = default;
+    bool PrepareStore(std::string* error);
     std::filesystem::path m_folder;
     std::unique_ptr<Store> m_store;
+    MachineSettings m_settings;
+    std::optional<Store::Stamp> m_settingsStamp;  // when m_settings was read; none yet
 };
 
 std::filesystem::path DefaultMachineFolder();

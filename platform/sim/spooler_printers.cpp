@@ -4,6 +4,8 @@
 #include "regtree.h"
 #include "services_state.h"
 #include "spooler_call.h"
+#include "spooler_index.h"
+#include "spooler_lookup.h"
 #include "spooler_pack.h"
 #include "text.h"
 #include "win32/registry.h"
@@ -76,26 +78,39 @@ void FillInfo4(const Printer& p, PRINTER_INFO_4W& r, StringArea<WCHAR>& s) {
     r.Attributes = p.attributes;
 }
 
-DWORD Pack(const std::vector<Printer>& list, DWORD level, LPBYTE buf, DWORD cb, LPDWORD needed,
+DWORD Pack(const std::vector<const Printer*>& list, DWORD level, LPBYTE buf, DWORD cb, LPDWORD needed,
            LPDWORD returned) {
     switch (level) {
         case 1:
             return PackRecords<PRINTER_INFO_1W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo1(list[i], r, s); }, buf, cb,
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo1(*list[i], r, s); }, buf, cb,
                 needed, returned);
         case 2:
             return PackRecords<PRINTER_INFO_2W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo2(list[i], r, s); }, buf, cb,
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo2(*list[i], r, s); }, buf, cb,
                 needed, returned);
         case 4:
             return PackRecords<PRINTER_INFO_4W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo4(list[i], r, s); }, buf, cb,
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo4(*list[i], r, s); }, buf, cb,
                 needed, returned);
         default: return ERROR_INVALID_LEVEL;
     }
 }
 
 }  // namespace
+
+DWORD LocalPrinterExists(std::u16string_view name, bool* exists) {
+    *exists = false;
+    DWORD error = 0;
+    if (TakeFault("LocalPrinterExists", &error)) return error;
+    return InSpooler(false, [&](Store& db) -> DWORD {
+        // A local printer is its key below the Printers key, found by its folded name.
+        int64_t printers = PrintersKey(db);
+        *exists = printers && !name.empty() && reg::FindChild(db, printers, name) != 0;
+        return ERROR_SUCCESS;
+    });
+}
+
 }  // namespace sim::spool
 
 using namespace sim;
@@ -109,15 +124,24 @@ BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, D
         // Only this machine's spooler answers: a name must be empty, or name this server.
         if ((Flags & (PRINTER_ENUM_NAME | PRINTER_ENUM_LOCAL)) && !LocalServer(Name, true))
             return ERROR_INVALID_NAME;
-        std::vector<Printer> list;
-        if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) list = LocalPrinters(db);
-        if (Flags & PRINTER_ENUM_CONNECTIONS)
-            for (auto& c : Connections(db)) list.push_back(std::move(c));
+        // The records point into lists that stay alive for the call: the local printers as
+        // the spooler keeps them (no copy), the connections as read now.
+        std::shared_ptr<const std::vector<Printer>> local;
+        std::vector<Printer> others;
+        std::vector<const Printer*> list;
+        if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) {
+            local = LocalPrinterList(db);
+            list.reserve(local->size());
+            for (const auto& p : *local) list.push_back(&p);
+        }
+        if (Flags & PRINTER_ENUM_CONNECTIONS) others = Connections(db);
         if ((Flags & PRINTER_ENUM_DEFAULT) && !(Flags & ~static_cast<DWORD>(PRINTER_ENUM_DEFAULT))) {
             list.clear();
+            others.clear();
             if (auto name = DefaultPrinter(db))
-                if (auto p = FindPrinter(db, *name)) list.push_back(std::move(*p));
+                if (auto p = FindPrinter(db, *name)) others.push_back(std::move(*p));
         }
+        for (const auto& p : others) list.push_back(&p);
         return Pack(list, Level, pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
     });
 }
@@ -154,7 +178,7 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
         if (!pcbNeeded) return RPC_X_NULL_REF_POINTER;
         Printer p;
         if (DWORD e = Resolve(db, *h, &p)) return e;
-        return Pack({p}, Level, pPrinter, cbBuf, pcbNeeded, nullptr);
+        return Pack({&p}, Level, pPrinter, cbBuf, pcbNeeded, nullptr);
     });
 }
 

@@ -179,7 +179,20 @@ void Store::Exec(const char* sql) {
 void Store::Begin(bool write) { Prepare(write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED").Run(); }
 void Store::Commit() { Prepare("COMMIT").Run(); }
 void Store::Rollback() {
+    ++m_rollbacks;  // rows this connection changed may be back as they were
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+Store::Stamp Store::CurrentStamp() {
+    std::lock_guard lock(m_mutex);
+    Stamp stamp;
+    // data_version moves when another connection commits; outside a transaction the pragma
+    // looks at the latest commit, inside one at the transaction's snapshot.
+    auto s = Prepare("PRAGMA data_version");
+    if (s.Step()) stamp.dataVersion = s.Int(0);
+    stamp.changes = sqlite3_total_changes64(m_db);
+    stamp.rollbacks = m_rollbacks;
+    return stamp;
 }
 
 }  // namespace sim

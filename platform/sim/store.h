@@ -7,9 +7,10 @@
 
 #include <memory>
 #include <mutex>
-#include <type_traits>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <typeindex>
 #include <unordered_map>
 
 namespace sim {
@@ -58,6 +59,35 @@ public:
     Stmt Prepare(const char* sql);  // cached per SQL text
     int64_t LastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
     int Changes() const { return sqlite3_changes(m_db); }
+    // Runs SQL text of one or more statements, such as a schema change. Inside a transaction.
+    void Exec(const char* sql);
+    bool InWriteTransaction() const { return m_depth > 0 && m_write; }
+
+    // Where this connection's view of the machine stands. Two stamps differ whenever the
+    // data may differ between them: another connection (any process) committed a change,
+    // this connection changed a row (committed or not yet), or a transaction of this
+    // connection was rolled back. Read inside the transaction whose data it stands for;
+    // outside one it looks at the latest committed state. Raises StoreError on failure.
+    struct Stamp {
+        int64_t dataVersion = -1;
+        int64_t changes = 0;
+        uint64_t rollbacks = 0;
+        bool operator==(const Stamp& o) const {
+            return dataVersion == o.dataVersion && changes == o.changes && rollbacks == o.rollbacks;
+        }
+        bool operator!=(const Stamp& o) const { return !(*this == o); }
+    };
+    Stamp CurrentStamp();
+
+    // State that another layer derives from this store's data and keeps beside it (a
+    // cache checked against a Stamp), made on first use and dropped with the store. Use it
+    // under Mutex(), as every transaction holds it.
+    template <class T>
+    T& Derived() {
+        std::shared_ptr<void>& slot = m_derived[std::type_index(typeid(T))];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T*>(slot.get());
+    }
 
     // Runs body in a read (deferred) or write (immediate) transaction. Nested calls join
     // the outer transaction. Busy databases are waited for; a StoreError rolls back and
@@ -71,7 +101,6 @@ public:
 
 private:
     explicit Store(sqlite3* db) : m_db(db) {}
-    void Exec(const char* sql);
     void Begin(bool write);
     void Commit();
     void Rollback();
@@ -88,6 +117,7 @@ private:
             try {
                 Begin(write);
                 m_depth = 1;
+                m_write = write;
                 if constexpr (std::is_void_v<decltype(body())>) {
                     body();
                     m_depth = 0;
@@ -112,7 +142,10 @@ private:
     sqlite3* m_db;
     std::recursive_mutex m_mutex;
     int m_depth = 0;
+    bool m_write = false;
+    uint64_t m_rollbacks = 0;
     std::unordered_map<const char*, sqlite3_stmt*> m_cache;
+    std::unordered_map<std::type_index, std::shared_ptr<void>> m_derived;
 };
 
 }  // namespace sim

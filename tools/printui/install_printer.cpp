@@ -8,6 +8,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/paths.h"
+#include "platform/sim/spooler_lookup.h"
 #include "platform/sim/text.h"
 #include "platform/win32.h"
 
@@ -64,19 +65,12 @@ bool PortExists(const std::u16string& port, Failure* failure) {
 }
 
 bool PrinterAbsent(const std::u16string& name, Failure* failure) {
-    DWORD needed = 0, returned = 0;
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    if (needed == 0) return true;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    auto* printers = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i)
-        if (printers[i].pPrinterName && EqualsNoCase(sim::View(printers[i].pPrinterName), name))
-            return Fail(failure, ERROR_PRINTER_ALREADY_EXISTS,
-                        "a printer named \"" + ToUtf8(name) + "\" already exists");
+    bool exists = false;
+    if (DWORD error = sim::spool::LocalPrinterExists(name, &exists))
+        return Fail(failure, error, "the spooler's printers cannot be read");
+    if (exists)
+        return Fail(failure, ERROR_PRINTER_ALREADY_EXISTS,
+                    "a printer named \"" + ToUtf8(name) + "\" already exists");
     return true;
 }
 
