@@ -160,28 +160,13 @@ DWORD SpoolerAvailable(Store& db) {
 
 // ---- Printers -------------------------------------------------------------------------
 
-namespace {
-
-// The local printers as this process last read them, with the stamp of the store they were
-// read at: kept while nothing changed, so that a caller's size call and fill call (and the
-// next caller's) see the same list without reading it again.
-struct PrinterListCache {
-    std::optional<Store::Stamp> stamp;
-    std::shared_ptr<const std::vector<Printer>> list;
-};
-
-}  // namespace
-
-std::shared_ptr<const std::vector<Printer>> LocalPrinterList(Store& db) {
-    auto& cache = db.Derived<PrinterListCache>();
-    Store::Stamp now = db.CurrentStamp();
-    if (cache.stamp && *cache.stamp == now) return cache.list;
-    cache.list = std::make_shared<const std::vector<Printer>>(ReadIndexedPrinters(db, PrintersKey(db)));
-    cache.stamp = now;
-    return cache.list;
+std::vector<Printer> LocalPrinters(Store& db) {
+    auto table = LocalPrinterTable(db);
+    std::vector<Printer> out;
+    out.reserve(table->Size());
+    for (size_t i = 0; i < table->Size(); ++i) out.push_back(table->ToPrinter(table->At(i)));
+    return out;
 }
-
-std::vector<Printer> LocalPrinters(Store& db) { return *LocalPrinterList(db); }
 
 std::vector<Printer> Connections(Store& db) {
     std::vector<Printer> out;
@@ -533,8 +518,9 @@ DWORD AddPort(Store& db, std::u16string_view name, Monitor monitor) {
 }
 
 DWORD DeletePort(Store& db, std::u16string_view name) {
-    for (const auto& p : *LocalPrinterList(db))
-        if (EqualsNoCase(p.port, name)) return ERROR_BUSY;
+    auto printers = LocalPrinterTable(db);
+    for (size_t i = 0; i < printers->Size(); ++i)
+        if (EqualsNoCase(printers->Text(printers->At(i), PrinterTable::kPort), name)) return ERROR_BUSY;
     if (int64_t local = Find(db, reg::kLocalMachine, kPorts))
         if (reg::DeleteValue(db, local, name)) return ERROR_SUCCESS;
     for (Monitor m : {Monitor::Usb, Monitor::TcpIp}) {

@@ -52,12 +52,10 @@ struct NewPrinter {
     DWORD attributes = 0, priority = 1, defaultPriority = 0, startTime = 0, untilTime = 0;
 };
 
-// Local printers in the spooler's order (by name, case-insensitive). The list is read in
-// one pass over the printers' index (spooler_index.h) and kept while the store's stamp
-// stays the same: the size call and the fill call of an enumeration, and every caller
-// after them, share one reading until something changes.
-std::shared_ptr<const std::vector<Printer>> LocalPrinterList(Store& db);
-std::vector<Printer> LocalPrinters(Store& db);  // a copy of the list
+// Local printers in the spooler's order (by name, case-insensitive), from the table of
+// printers the spooler keeps (spooler_index.h: LocalPrinterTable, which the enumeration
+// packs from without these copies), then connections.
+std::vector<Printer> LocalPrinters(Store& db);
 std::vector<Printer> Connections(Store& db);
 // A local printer or a connection by name (case-insensitive), looked up by its key;
 // nullopt when none.

@@ -2,11 +2,14 @@
 // (the spooler, the registry API, another process), the records equal what the registry
 // holds; the size call and the fill call see one list; one-name questions are answered
 // by look-up; a machine made before the index gets one when it is opened.
+#include <cstdio>
 #include <cstring>
-#include <map>
+#include <fstream>
+#include <optional>
 
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/spooler_index.h"
 #include "platform/sim/spooler_lookup.h"
 #include "platform/sim/text.h"
 #include "spooler_sim_support.h"
@@ -269,16 +272,78 @@ TEST_F(SpoolerIndexTest, AMachineWithoutTheIndexGetsOneWhenOpened) {
     WriteRawPrinter(u"Raw");
     ASSERT_EQ(Tool("job add Alpha one").status, 0);
     auto expected = FromRegistry();
-    // As a machine made before the index was: no table, no triggers, no version.
-    auto& db = sim::CurrentMachine().Db();
-    db.Write([&] {
-        db.Exec("DROP TRIGGER spool_printer_made; DROP TRIGGER spool_job_made; DROP TRIGGER spool_key_gone;"
-                "DROP TRIGGER spool_value_set; DROP TRIGGER spool_value_changed; DROP TRIGGER spool_value_gone;"
-                "DROP TABLE spool_printers; DELETE FROM machine WHERE key='spooler-index';");
-    });
+    // As a machine made before the index was: no tables, no triggers, no version.
+    sim::spool::DropPrinterIndex(sim::CurrentMachine().Db());
     sim::UseMachine(m_folder);
     EXPECT_EQ(Enumerated(), expected);
     ASSERT_EQ(Tool("printer add Later --driver Alpha --port FILE:").status, 0);
     EXPECT_EQ(Enumerated(), FromRegistry()) << "the triggers are back";
     EXPECT_EQ(Enumerated().size(), 3u);
+}
+
+namespace {
+
+// A registry file of count printers named "prefix NNNNN" on LPT1: with driver Alpha.
+std::string PrintersFile(const std::string& prefix, int count) {
+    std::string text = "REGEDIT4\r\n";
+    char name[64];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof name, "%s %05d", prefix.c_str(), i);
+        text += std::string("\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") + name +
+                "]\r\n\"Name\"=\"" + name + "\"\r\n\"Port\"=\"LPT1:\"\r\n\"Printer Driver\"=\"Alpha\"\r\n"
+                "\"Attributes\"=dword:00000040\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\"
+                "Printers\\" + name + "\\Jobs]\r\n";
+    }
+    return text;
+}
+
+std::optional<int64_t> SnapshotGen(sim::Store& db) {
+    return db.Read([&]() -> std::optional<int64_t> {
+        auto s = db.Prepare("SELECT snapshot_gen FROM spool_state");
+        if (!s.Step() || s.IsNull(0)) return std::nullopt;
+        return s.Int(0);
+    });
+}
+
+}  // namespace
+
+TEST_F(SpoolerIndexTest, SnapshotsCarryTheTableToNewProcessesAndPastTheirPruning) {
+    AddDriverAndPrinter("Alpha");
+    auto import = [&](const std::string& prefix, int count) {
+        std::string file = (m_folder.parent_path() / (prefix + ".reg")).string();
+        std::ofstream(file, std::ios::binary) << PrintersFile(prefix, count);
+        auto r = Tool("reg import '" + file + "'");
+        ASSERT_EQ(r.status, 0) << r.out;
+    };
+    import("Till", 300);
+    auto& db = sim::CurrentMachine().Db();
+    EXPECT_FALSE(SnapshotGen(db));
+    EXPECT_EQ(Enumerated().size(), 301u);
+    auto first = SnapshotGen(db);
+    ASSERT_TRUE(first) << "a reader of 301 printers leaves a snapshot";
+
+    // Changes by another process, then a new process: the snapshot and what came after it.
+    ASSERT_EQ(Tool("printer delete 'Till 00005'").status, 0);
+    ASSERT_EQ(Tool("reg set 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Till 00007' Location REG_SZ "
+                   "moved")
+                  .status,
+              0);
+    import("Added", 2);
+    sim::UseMachine(m_folder);
+    EXPECT_EQ(Enumerated(), FromRegistry());
+    EXPECT_EQ(SnapshotGen(sim::CurrentMachine().Db()), first) << "two printers do not call for a new snapshot";
+
+    // Another connection finds the snapshot overtaken by 300 more printers and writes a new
+    // one, dropping the removals it covers; this process's table is older than that.
+    ASSERT_EQ(Tool("printer delete 'Till 00009'").status, 0);
+    import("More", 300);
+    std::string error;
+    auto other = sim::Machine::Open(m_folder, nullptr, &error);
+    ASSERT_TRUE(other) << error;
+    EXPECT_EQ(other->Db().Read([&] { return sim::spool::LocalPrinterTable(other->Db())->Size(); }), 601u);
+    sim::spool::SaveDueSnapshot(other->Db());
+    EXPECT_GT(SnapshotGen(other->Db()).value_or(0), *first);
+    auto now = Enumerated();
+    EXPECT_EQ(now, FromRegistry());
+    EXPECT_EQ(now.size(), 601u);
 }
