@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -145,28 +146,35 @@ bool Machine::PrepareStore(std::string* error) {
     }
 }
 
+namespace {
+// SetSettings of any machine object of this process: another object on the same folder
+// reads its settings again.
+std::atomic<uint64_t> g_settingsChanges{0};
+}  // namespace
+
 MachineSettings Machine::Settings() {
     Store& db = Db();
     std::lock_guard lock(db.Mutex());
-    try {
-        // Code-page conversions ask for every string, so the settings are kept: one look at
-        // the store's stamp tells whether anything may have changed since they were read.
-        if (m_settingsStamp && *m_settingsStamp == db.CurrentStamp()) return m_settings;
-    } catch (const StoreError&) {
-        // A busy store: read the settings again below, where busy is waited out.
-    }
+    auto now = std::chrono::steady_clock::now();
+    // Code-page conversions ask for every string: no transaction while nothing says the
+    // settings may have changed.
+    if (m_settingsRead && m_settingsChanges == g_settingsChanges && now - m_settingsChecked < kSettingsRecheck &&
+        m_settingsVersion == db.LastDataVersion())
+        return m_settings;
     try {
         db.Read([&] {
             MachineSettings s;
-            Store::Stamp stamp = db.CurrentStamp();  // of the snapshot the values come from
             s.arch = ParseArch(ReadSetting(db, "arch")).value_or(Arch::X64);
             std::string lang = ReadSetting(db, "lang");
             char* end = nullptr;
             unsigned long id = std::strtoul(lang.c_str(), &end, 10);
             if (!lang.empty() && *end == 0 && id > 0 && id <= 0xFFFF) s.lang = static_cast<LANGID>(id);
             m_settings = s;
-            m_settingsStamp = stamp;
+            m_settingsVersion = db.LastDataVersion();  // of this transaction's snapshot
         });
+        m_settingsRead = true;
+        m_settingsChanges = g_settingsChanges;
+        m_settingsChecked = now;
     } catch (const StoreError&) {
     }
     return m_settings;
@@ -177,6 +185,7 @@ void Machine::SetSettings(const MachineSettings& settings) {
         WriteSetting(Db(), "arch", ArchName(settings.arch));
         WriteSetting(Db(), "lang", std::to_string(settings.lang));
     });
+    ++g_settingsChanges;
 }
 
 fs::path DefaultMachineFolder() {

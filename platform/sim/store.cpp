@@ -217,16 +217,11 @@ void Store::Rollback() {
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-Store::Stamp Store::CurrentStamp() {
+int64_t Store::LastDataVersion() {
     std::lock_guard lock(m_mutex);
-    Stamp stamp;
-    // data_version moves when another connection commits; outside a transaction the pragma
-    // looks at the latest commit, inside one at the transaction's snapshot.
-    auto s = Prepare("PRAGMA data_version");
-    if (s.Step()) stamp.dataVersion = s.Int(0);
-    stamp.changes = sqlite3_total_changes64(m_db);
-    stamp.rollbacks = m_rollbacks;
-    return stamp;
+    unsigned version = 0;
+    sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
 }
 
 }  // namespace sim

@@ -83,25 +83,14 @@ public:
     std::unique_ptr<BlobReader> OpenBlob(const char* table, const char* column, int64_t rowid);
     bool InWriteTransaction() const { return m_depth > 0 && m_write; }
 
-    // Where this connection's view of the machine stands. Two stamps differ whenever the
-    // data may differ between them: another connection (any process) committed a change,
-    // this connection changed a row (committed or not yet), or a transaction of this
-    // connection was rolled back. Read inside the transaction whose data it stands for;
-    // outside one it looks at the latest committed state. Raises StoreError on failure.
-    struct Stamp {
-        int64_t dataVersion = -1;
-        int64_t changes = 0;
-        uint64_t rollbacks = 0;
-        bool operator==(const Stamp& o) const {
-            return dataVersion == o.dataVersion && changes == o.changes && rollbacks == o.rollbacks;
-        }
-        bool operator!=(const Stamp& o) const { return !(*this == o); }
-    };
-    Stamp CurrentStamp();
+    // SQLite's data version of the last transaction this connection began: it moves when
+    // that transaction saw a change by any connection, this one included, since the one
+    // before. No I/O: it tells nothing about changes made since.
+    int64_t LastDataVersion();
 
     // State that another layer derives from this store's data and keeps beside it (a
-    // cache checked against a Stamp), made on first use and dropped with the store. Use it
-    // under Mutex(), as every transaction holds it.
+    // cache checked against the data it derives from), made on first use and dropped with
+    // the store. Use it under Mutex(), as every transaction holds it.
     template <class T>
     T& Derived() {
         std::shared_ptr<void>& slot = m_derived[std::type_index(typeid(T))];
