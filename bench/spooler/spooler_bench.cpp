@@ -498,9 +498,9 @@ int main(int argc, char** argv) {
         wizard[1].values.push_back(walk);
         wizard[2].values.push_back({walk.wall / walkOne.wall, walk.cpu / walkOne.cpu});
         wizard[0].values.push_back(TimePrintUi(folder, runs));
-        std::vector<double> ticks;
-        for (int r = 0; r < 3; ++r) ticks.push_back(OutcomeTick(folder));
-        wizard[3].values.push_back({Median(ticks), 0});
+        std::vector<double> outcome;
+        for (int r = 0; r < 3; ++r) outcome.push_back(OutcomeTick(folder));
+        wizard[3].values.push_back({Median(outcome), 0});
     }
 
     // Ports: the default eight, and 1,000 more.
