@@ -223,13 +223,14 @@ public:
         if (r.length[PrinterTable::kName] == 0) PutText(r, PrinterTable::kName, ToUtf16(s.Text(1)));
         PutText(r, PrinterTable::kServer, u"");
         PutFold(r, s.Blob(2));
-        auto number = [&](int f, DWORD fallback) { return NumberOf(s.Blob(3 + f), fallback); };
-        r.attributes = number(10, PRINTER_ATTRIBUTE_LOCAL);
-        r.priority = number(11, 1);
-        r.defaultPriority = number(12, 0);
-        r.startTime = number(13, 0);
-        r.untilTime = number(14, 0);
-        r.status = number(15, 0);
+        // The numbers follow the text fields, in kFields' order.
+        auto number = [&](int i, DWORD fallback) { return NumberOf(s.Blob(3 + kTextFieldCount + i), fallback); };
+        r.attributes = number(0, PRINTER_ATTRIBUTE_LOCAL);
+        r.priority = number(1, 1);
+        r.defaultPriority = number(2, 0);
+        r.startTime = number(3, 0);
+        r.untilTime = number(4, 0);
+        r.status = number(5, 0);
         r.jobs = static_cast<DWORD>(s.Int(3 + kFieldCount));
         m_table->m_rows.push_back(r);
     }
