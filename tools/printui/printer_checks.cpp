@@ -46,20 +46,19 @@ bool PortExists(const std::u16string& port, Failure* failure) {
 }
 
 bool PrinterAbsent(const std::u16string& name, Failure* failure) {
-    DWORD needed = 0, returned = 0;
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    if (needed == 0) return true;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    auto* printers = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i)
-        if (printers[i].pPrinterName && EqualsNoCase(View(printers[i].pPrinterName), name))
-            return Fail(failure, ERROR_PRINTER_ALREADY_EXISTS,
-                        "a printer named \"" + ToUtf8(name) + "\" already exists");
-    return true;
+    // Opening the printer by its name is the spooler's own lookup of one name (names compare
+    // without regard to case), where listing every printer would cost the size of the list.
+    std::u16string copy = name;
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+    HANDLE printer = nullptr;
+    if (OpenPrinterW(reinterpret_cast<LPWSTR>(copy.data()), &printer, &defaults)) {
+        ClosePrinter(printer);
+        return Fail(failure, ERROR_PRINTER_ALREADY_EXISTS,
+                    "a printer named \"" + ToUtf8(name) + "\" already exists");
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_INVALID_PRINTER_NAME) return true;
+    return Fail(failure, error, "the spooler's printers cannot be read");
 }
 
 }  // namespace printui
