@@ -10,6 +10,7 @@
 #    LPT1:-LPT3:), and the script shows nothing that depends on the computer otherwise.
 # 2. On a virtual screen (Xvfb): ui_win32_tests.exe, the dialog manager's rules through the
 #    Win32 backend on real windows (keys and commands posted as a user's keyboard makes them);
+#    ui_win32_pictures_tests.exe, every picture of the program's dialogs on real windows;
 #    drovan.exe from its package starts in both languages; its
 #    licence page is captured into MINGW-BUILD/wine-screens/drovan-licence-LANG.png and checked:
 #    the window is found by the caption the simulated machine's run shows for that language,
@@ -112,6 +113,16 @@ if timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_tests.exe" -
   echo "passed  ui_win32_tests: Escape, Close and the focus on the Win32 backend ($(took) s)"
 else
   fail "ui_win32_tests: $(tr -d '\r' <"$work/ui-win32.log" | grep -E -A3 'Failure|FAILED|timed out' | head -n 20)"
+fi
+# The pictures: each holds its bitmap at its size, a shown one has its pixels on the screen.
+step_start=$SECONDS
+timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_pictures_tests.exe" --gtest_brief=1 --gtest_color=no \
+  >"$work/ui-win32-pictures.log" 2>&1
+rc=$?
+if [ "$rc" -eq 0 ]; then
+  echo "passed  ui_win32_pictures_tests: the dialogs' pictures on the Win32 backend ($(took) s)"
+else
+  fail "ui_win32_pictures_tests: exit $rc (124: over $step_timeout s) $(tr -d '\r' <"$work/ui-win32-pictures.log" | grep -E -A3 'Failure|FAILED' | head -n 20)"
 fi
 
 # The dialog's outer size in pixels, roughly: template 102 is 355 x 234 dialog units, about
