@@ -3,17 +3,16 @@
 // Every picture control of every dialog holds its bitmap at the bitmap's own size, is shown
 // exactly when the framework's model shows it, and a shown one has the bitmap's pixels on the
 // screen.
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 
-#include "platform/ui/afx.h"
-#include "platform/ui/win32/win32_backend.h"
 #include "res/dialog_template.h"
 #include "res/resource.h"
+#include "win32_fixture.h"
 
 using namespace drovan::ui;
 
@@ -75,19 +74,11 @@ std::string Hex(COLORREF c) {
     return s;
 }
 
-class Win32Pictures : public ::testing::Test {
+class Win32Pictures : public Win32BackendTest {
 protected:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES};
-        InitCommonControlsEx(&controls);
-        SetBackend(&backend);
-    }
-    void TearDown() override { SetBackend(nullptr); }
-
     // Looks at every picture control of the dialog; counts them into m_pictures, m_shown.
     void LookAtPictures(CLookDlg& dlg, const drovan::res::DialogTemplate& t);
 
-    win32::Win32Backend backend;
     int m_pictures = 0;
     int m_shown = 0;
 };
@@ -95,7 +86,7 @@ protected:
 void Win32Pictures::LookAtPictures(CLookDlg& dlg, const drovan::res::DialogTemplate& t) {
     Window& model = *FromHandle(dlg.m_hWnd);
     HWND native = static_cast<HWND>(model.peer);
-    ASSERT_NE(native, nullptr);
+    ASSERT_NE(native, nullptr) << "dialog " << t.id << " has no native window";
     RedrawWindow(native, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // The template's controls are the native dialog's children in creation order.
     HWND child = GetWindow(native, GW_CHILD);
@@ -161,6 +152,10 @@ TEST_F(Win32Pictures, EveryPictureHoldsItsBitmapAndAShownOneIsOnTheScreen) {
     for (int id : {IDD_DROVAN_DIALOG, IDD_DRIVERINFO_DIALOG, IDD_ADDPORT_DIALOG, IDD_USEROPTION_DIALOG}) {
         const drovan::res::DialogTemplate* t = drovan::res::FindDialogTemplate(id);
         ASSERT_NE(t, nullptr) << id;
+        // Closing a window takes Wine about two seconds on a screen with no window manager:
+        // only the dialogs with pictures are shown.
+        if (std::none_of(t->controls.begin(), t->controls.end(), [](const auto& c) { return c.image != 0; }))
+            continue;
         CLookDlg dlg(static_cast<UINT>(id), backend, [&](CLookDlg& d) { LookAtPictures(d, *t); });
         EXPECT_EQ(dlg.DoModal(), IDOK) << id;
     }
