@@ -39,37 +39,31 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 std::u16string ToUtf16(std::string_view text) {
+    // MultiByteToWideChar's rules: a bad sequence (a stray continuation byte, a truncated
+    // sequence, an overlong form, an encoded surrogate, a value above U+10FFFF) becomes one
+    // U+FFFD and takes only its lead byte and the continuation bytes that still fitted, so
+    // that whatever follows it is decoded on its own.
     std::u16string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        char32_t c;
-        size_t len;
+        const auto b = static_cast<unsigned char>(text[i++]);
         if (b < 0x80) {
-            c = b, len = 1;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F, len = 2;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F, len = 3;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07, len = 4;
-        } else {
-            out += u'\uFFFD';
-            ++i;
+            out += static_cast<char16_t>(b);
             continue;
         }
-        if (i + len > text.size()) {
-            out += u'\uFFFD';
-            break;
-        }
-        bool ok = true;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char t = static_cast<unsigned char>(text[i + k]);
-            if ((t & 0xC0) != 0x80) ok = false;
+        const size_t len = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        // The range of the second byte rules out overlong forms, surrogates and values
+        // above U+10FFFF.
+        const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+        char32_t c = b & (0x7F >> len);
+        size_t k = 1;
+        for (; k < len && i < text.size(); ++k, ++i) {
+            const auto t = static_cast<unsigned char>(text[i]);
+            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF)) break;
             c = (c << 6) | (t & 0x3F);
         }
-        i += ok ? len : 1;
-        if (!ok) {
+        if (len == 0 || k < len) {
             out += u'\uFFFD';
         } else if (c >= 0x10000) {
             c -= 0x10000;
