@@ -68,14 +68,18 @@ Value RuntimeValue(const std::string& size, char type) {
     }
 }
 
+// Literal text around the conversion: as it prints, and as the format writes it.
 Wide Literal(FuzzedDataProvider& in) {
     Wide out;
     for (int n = in.ConsumeIntegralInRange(0, 6); n > 0; --n) {
         WCHAR c = in.ConsumeIntegral<WCHAR>();
-        if (c == 0) c = u'.';
-        out += c;
-        if (c == u'%') out += u'%';
+        out += c == 0 ? u'.' : c;
     }
+    return out;
+}
+Wide Escaped(const Wide& literal) {
+    Wide out;
+    for (WCHAR c : literal) out += c == u'%' ? Wide(u"%%") : Wide(1, c);
     return out;
 }
 
@@ -174,7 +178,8 @@ void CheckWsprintf(const Wide& format, const Conversion& c, const Text& text) {
                   std::to_string(n));
 }
 
-void CheckRuntime(const Wide& format, const Conversion& c, const Text& text, size_t size) {
+void CheckRuntime(const Wide& format, const Wide& before, const Wide& after, const Conversion& c, const Text& text,
+                  size_t size) {
     constexpr size_t kLarge = 8192;
     const std::string shown = fuzz::Show(std::u16string(format.begin(), format.end())) + " in " + std::to_string(size);
     std::vector<WCHAR> large(kLarge);
@@ -190,12 +195,12 @@ void CheckRuntime(const Wide& format, const Conversion& c, const Text& text, siz
         fuzz::Require(large[0] == 0 && (fullErrno == EINVAL || fullErrno == ERANGE), "swprintf_s: failure not shown");
     }
 
-    Wide expected;
-    if (full >= 0 && Expected(c, text, expected))
+    if (Wide field; full >= 0 && Expected(c, text, field)) {
+        const Wide expected = before + field + after;
         fuzz::Require(whole == expected, "swprintf_s differs from C's printf",
-                      shown + " gave " +
-                          fuzz::Show(std::u16string(whole.begin(), whole.end())) + ", C " +
+                      shown + " gave " + fuzz::Show(std::u16string(whole.begin(), whole.end())) + ", C " +
                           fuzz::Show(std::u16string(expected.begin(), expected.end())));
+    }
 
     // A buffer of the chosen size, exactly: the text if it fits, else -1 and an empty buffer.
     std::vector<WCHAR> small(size, 0x7777);
@@ -263,8 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Wide before = Literal(in), after = Literal(in);
 
     std::string spec = "%" + c.flags + c.width + (c.precision.empty() ? "" : "." + c.precision) + c.size + c.type;
-    const Wide format = before + Wide(spec.begin(), spec.end()) + after;
-    CheckRuntime(format, c, text, bufferSize);
+    const Wide format = Escaped(before) + Wide(spec.begin(), spec.end()) + Escaped(after);
+    CheckRuntime(format, before, after, c, text, bufferSize);
     // wsprintfW has no '*' and reads no double: a conversion it would misread is not given.
     if (c.width != "*" && c.precision != "*" && c.value != Value::Double) CheckWsprintf(format, c, text);
     return 0;
