@@ -25,18 +25,9 @@ ProgramRun CliTest::Drovan(const std::vector<std::string>& args, const ProgramOp
 }
 
 Transcript CliTest::ReplayWithArguments(const std::string& script, const std::vector<std::string>& args) {
-    fs::path file = m_root / ("script" + std::to_string(++m_scripts) + ".txt");
-    std::ofstream(file, std::ios::binary) << script;
-    std::string cmd = "cd " + ShellQuote(DROVAN_BIN_DIR) + " && env -u DROVAN_PRINTUI -u DROVAN_REPLAY_LOG timeout 60 " +
-                      ShellQuote(DROVAN_REPLAY) + " --machine " + ShellQuote(m_machine.string()) + " " +
-                      ShellQuote(file.string()) + " --";
-    for (const auto& a : args) cmd += " " + ShellQuote(a);
-    std::string out, err;
-    int status = RunShell(cmd, &out, &err);
-    Transcript t = Transcript::Parse(out);
-    t.status = status;
-    t.errors = err;
-    return t;
+    ReplayOptions o;
+    o.programArgs = args;
+    return Replay(script, o);
 }
 
 fs::path CliTest::MakeCliProgramDir() {
