@@ -15,9 +15,10 @@ native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev 
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64 osslsigncode openssl python3)
 qt=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core)
-# With the wizard on a virtual screen: Xvfb, xwininfo to find its window, ImageMagick to
+# Wine's own fonts (Marlett draws the close box and other window parts). With the wizard
+# on a virtual screen: Xvfb, xwininfo to find its window, ImageMagick to
 # capture it as a PNG and measure the picture, xdotool to click it.
-wine=(wine wine64 fonts-wqy-microhei xvfb x11-utils imagemagick xdotool)
+wine=(wine wine64 fonts-wine fonts-wqy-microhei xvfb x11-utils imagemagick xdotool)
 
 want=("${native[@]}")
 for set in "$@"; do

@@ -4,8 +4,8 @@
 # defences and high-DPI face (scripts/wine-elevated.sh).
 #   scripts/wine-tests.sh [build-folder [linux-build-folder]]
 #                                    defaults: build/mingw-x64 and build/linux
-# The Wine prefix is private to the build folder (never ~/.wine), made once with Mono and
-# Gecko disabled, so that no installer prompt can hang an unattended run. Tests that fail only
+# The Wine prefix is private to the build folder (never ~/.wine): scripts/wine-env.sh makes it
+# once and puts it back as made before every run. Tests that fail only
 # because Wine lacks a behaviour are listed in tests/wine/known-gaps.txt with the reason, and
 # are skipped by name with that reason printed.
 # Environment: WINE_TEST_TIMEOUT   seconds allowed per program (default 180)
@@ -20,41 +20,14 @@ programs=(engine_tests platform_contract_tests platform_wide_tests spooler_contr
 
 command -v wine >/dev/null || { echo "wine-tests: wine is not installed (scripts/deps.sh wine)" >&2; exit 2; }
 
-export WINEPREFIX="$build/wine-prefix"
-export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
-export WINEDEBUG="${WINEDEBUG:--all}"
+# The prefix as scripts/wine-env.sh makes it (with the print UI for Wine and the universal
+# driver's stand-ins), put back as it was made: every run starts from the same system.
+start=$SECONDS
+env_lines="$(bash "$root/scripts/wine-env.sh" --reset "$build/wine-prefix" "$build")" ||
+  { echo "wine-tests: the Wine prefix could not be made (scripts/wine-env.sh)" >&2; exit 2; }
+while IFS= read -r line; do export "$line"; done <<<"$env_lines"
+echo "wine-tests: prefix $WINEPREFIX ready ($((SECONDS - start)) s)"
 unset DISPLAY  # the test programs open no window; without a display none can appear by mistake
-
-# A prefix is usable only once the marker is written: an interrupted set-up is redone.
-ready="$WINEPREFIX/.drovan-ready"
-spool="$WINEPREFIX/drive_c/windows/system32/spool"
-if [ ! -f "$ready" ]; then
-  echo "wine-tests: creating the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  start=$SECONDS
-  wineboot -i >/dev/null 2>&1
-  # A fresh prefix draws the dialogs' Chinese font with a Latin face (boxes).
-  for face in "宋体" "SimSun"; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
-      /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-  done
-  wineserver -w  # let the server write the registry out before the prefix counts as made
-  # The tests change the real system (printers, drivers, registry keys), and Wine keeps what a
-  # crashed or refused clean-up leaves: keep the fresh registry and spooler folder's contents
-  # to start every run from them.
-  mkdir -p "$WINEPREFIX/pristine"
-  cp "$WINEPREFIX"/*.reg "$WINEPREFIX/pristine/"
-  find "$spool" | sort >"$WINEPREFIX/pristine/spool.list"
-  touch "$ready"
-  echo "wine-tests: prefix ready in $((SECONDS - start)) s"
-else
-  wineserver -k 2>/dev/null || true  # the registry can only be put back while no server holds it
-  wineserver -w
-  cp "$WINEPREFIX"/pristine/*.reg "$WINEPREFIX/"
-  find "$spool" | sort | comm -13 "$WINEPREFIX/pristine/spool.list" - | tac |
-    while IFS= read -r left; do rm -rf -- "$left"; done
-fi
 
 # One warm server for every program: a cold start costs seconds each time. Only this
 # prefix's server is stopped at the end.
@@ -71,7 +44,8 @@ while IFS= read -r line || [ -n "$line" ]; do
   why="$(sed -E 's/^[^[:space:]]+[[:space:]]+//' <<<"$line")"
   [ "$why" = "$line" ] && { echo "wine-tests: $gaps: no reason given for $name" >&2; exit 2; }
   reason[$name]="$why"
-  filter+="${filter:+:}$name"
+  # "wizard:..." gaps are the wizard walk's (scripts/wine-wizard.sh), not test names.
+  [[ "$name" == wizard:* ]] || filter+="${filter:+:}$name"
 done < "$gaps"
 
 work="$build/wine-work"
@@ -145,6 +119,7 @@ done
 
 # A gap that names no test any more is stale: it would hide a future test of that name.
 for name in "${!reason[@]}"; do
+  grep -qF "known gap $name:" "$work/wine-wizard.results" 2>/dev/null && used[$name]=1
   [ -n "${used[$name]+x}" ] || echo "wine-tests: note: known gap $name matches no test" >&2
 done
 

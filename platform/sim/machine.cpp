@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
 #include "defaults.h"
+#include "spooler_index.h"
 #include "system_drivers.h"
 
 namespace fs = std::filesystem;
@@ -109,7 +111,7 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
             return nullptr;
         }
         machine->m_store = Store::Create(db.string(), error);
-        if (!machine->m_store) return nullptr;
+        if (!machine->m_store || !machine->PrepareStore(error)) return nullptr;
         MachineSettings settings = settingsForNew ? *settingsForNew : MachineSettings{};
         if (!settingsForNew) settings.lang = LangFromLocale();
         try {
@@ -129,23 +131,55 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
         return machine;
     }
     machine->m_store = Store::Open(db.string(), error);
-    if (!machine->m_store) return nullptr;
+    if (!machine->m_store || !machine->PrepareStore(error)) return nullptr;
     WriteSystemDrivers(machine->DriveC());  // machines older than the system's drivers
     return machine;
 }
 
-MachineSettings Machine::Settings() {
-    MachineSettings s;
+// What the simulated machine keeps in its store beside the registry, made when a machine
+// lacks it (one made by an older build).
+bool Machine::PrepareStore(std::string* error) {
     try {
-        Db().Read([&] {
-            s.arch = ParseArch(ReadSetting(Db(), "arch")).value_or(Arch::X64);
-            std::string lang = ReadSetting(Db(), "lang");
-            if (!lang.empty()) s.lang = static_cast<LANGID>(std::stoul(lang));
-        });
-    } catch (const StoreError&) {
-    } catch (const std::exception&) {
+        spool::EnsurePrinterIndex(*m_store);
+        return true;
+    } catch (const StoreError& e) {
+        *error = "cannot prepare the machine in " + m_folder.string() + ": " + e.message;
+        return false;
     }
-    return s;
+}
+
+namespace {
+// SetSettings of any machine object of this process: another object on the same folder
+// reads its settings again.
+std::atomic<uint64_t> g_settingsChanges{0};
+}  // namespace
+
+MachineSettings Machine::Settings() {
+    Store& db = Db();
+    std::lock_guard lock(db.Mutex());
+    auto now = std::chrono::steady_clock::now();
+    // Code-page conversions ask for every string: no transaction while nothing says the
+    // settings may have changed.
+    if (m_settingsRead && m_settingsChanges == g_settingsChanges && now - m_settingsChecked < kSettingsRecheck &&
+        m_settingsVersion == db.LastDataVersion())
+        return m_settings;
+    try {
+        db.Read([&] {
+            MachineSettings s;
+            s.arch = ParseArch(ReadSetting(db, "arch")).value_or(Arch::X64);
+            std::string lang = ReadSetting(db, "lang");
+            char* end = nullptr;
+            unsigned long id = std::strtoul(lang.c_str(), &end, 10);
+            if (!lang.empty() && *end == 0 && id > 0 && id <= 0xFFFF) s.lang = static_cast<LANGID>(id);
+            m_settings = s;
+            m_settingsVersion = db.LastDataVersion();  // of this transaction's snapshot
+        });
+        m_settingsRead = true;
+        m_settingsChanges = g_settingsChanges;
+        m_settingsChecked = now;
+    } catch (const StoreError&) {
+    }
+    return m_settings;
 }
 
 void Machine::SetSettings(const MachineSettings& settings) {
@@ -153,6 +187,7 @@ void Machine::SetSettings(const MachineSettings& settings) {
         WriteSetting(Db(), "arch", ArchName(settings.arch));
         WriteSetting(Db(), "lang", std::to_string(settings.lang));
     });
+    ++g_settingsChanges;
 }
 
 fs::path DefaultMachineFolder() {

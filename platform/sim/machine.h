@@ -7,6 +7,7 @@
 // default set-up on first use.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -30,6 +31,9 @@ WORD ArchProcessorValue(Arch arch);  // PROCESSOR_ARCHITECTURE_*
 LANGID LangFromLocale();             // zh_CN 2052, zh_TW 1028, else 1033
 UINT AnsiCodePageFor(LANGID lang);   // 936 for Simplified Chinese, else 1252
 
+// How long the machine's settings are trusted without a look at the store.
+inline constexpr std::chrono::milliseconds kSettingsRecheck{2};
+
 class Machine {
 public:
     // Opens the machine in folder, creating it (with settings) when the folder is
@@ -42,13 +46,24 @@ public:
     std::filesystem::path DriveC() const { return m_folder / "drive_c"; }
     Store& Db() { return *m_store; }
 
+    // The machine's architecture and language, asked for by every code-page conversion.
+    // They are kept, and read again (one small transaction) when this process changed them,
+    // when a transaction of this process has seen the store change since, or when they are
+    // kSettingsRecheck old: a change by another process is seen within that time, or at
+    // once by a process that is using the machine.
     MachineSettings Settings();
     void SetSettings(const MachineSettings& settings);
 
 private:
     Machine() = default;
+    bool PrepareStore(std::string* error);
     std::filesystem::path m_folder;
     std::unique_ptr<Store> m_store;
+    MachineSettings m_settings;
+    bool m_settingsRead = false;
+    int64_t m_settingsVersion = 0;    // the store's data version they were read at
+    uint64_t m_settingsChanges = 0;   // the process's count of SetSettings then
+    std::chrono::steady_clock::time_point m_settingsChecked;
 };
 
 std::filesystem::path DefaultMachineFolder();

@@ -5,6 +5,7 @@
 
 #include "faults.h"
 #include "machine.h"
+#include "spooler_index.h"
 #include "spooler_store.h"
 #include "win32/errors.h"
 #include "win32/kernel.h"
@@ -16,7 +17,8 @@ inline BOOL Fail(DWORD error) {
     return FALSE;
 }
 
-// body(Store&) returns ERROR_SUCCESS or the call's error.
+// body(Store&) returns ERROR_SUCCESS or the call's error. When the call found the
+// printers' snapshot overtaken, it is written afterwards, as the spooler's own work.
 template <class F>
 DWORD InSpooler(bool write, F&& body) {
     try {
@@ -25,7 +27,9 @@ DWORD InSpooler(bool write, F&& body) {
             if (DWORD down = SpoolerAvailable(db)) return down;
             return body(db);
         };
-        return write ? db.Write(run) : db.Read(run);
+        DWORD error = write ? db.Write(run) : db.Read(run);
+        SaveDueSnapshot(db);
+        return error;
     } catch (const StoreError&) {
         return ERROR_REGISTRY_CORRUPT;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "spooler_call.h"
+#include "spooler_index.h"
 #include "text.h"
 #include "win32/spooler.h"
 
@@ -14,10 +15,11 @@ BOOL SetDefaultPrinterW(LPCWSTR pszPrinter) {
         if (!pszPrinter || !*pszPrinter) {
             // No name: keep the default there is, else take the first printer.
             if (DefaultPrinter(db)) return ERROR_SUCCESS;
-            auto printers = LocalPrinters(db);
-            for (auto& c : Connections(db)) printers.push_back(std::move(c));
-            if (printers.empty()) return ERROR_INVALID_PRINTER_NAME;
-            spool::MakeDefault(db, printers.front());
+            auto local = LocalPrinterTable(db);
+            auto connections = Connections(db);
+            if (local->Size() > 0) spool::MakeDefault(db, local->ToPrinter(local->At(0)));
+            else if (!connections.empty()) spool::MakeDefault(db, connections.front());
+            else return ERROR_INVALID_PRINTER_NAME;
             return ERROR_SUCCESS;
         }
         auto p = FindPrinter(db, View(pszPrinter));

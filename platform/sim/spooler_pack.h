@@ -23,7 +23,10 @@ public:
 
     // Copies text (converted to the ANSI code page for narrow records); returns where it
     // went, or null while counting.
-    Char* Put(std::u16string_view text) { return PutRaw(Convert(text)); }
+    Char* Put(std::u16string_view text) {
+        if constexpr (std::is_same_v<Char, char>) return PutRaw(Convert(text));
+        else return PutRaw(text);  // wide text goes in as it is, without a copy between
+    }
     // A list of strings, each terminated, ending with an empty one.
     Char* PutList(const std::vector<std::u16string>& list) {
         std::basic_string<Char> all;
@@ -52,7 +55,7 @@ private:
         }
     }
     // The text and one terminator (for a list: the empty string that ends it).
-    Char* PutRaw(const std::basic_string<Char>& text) {
+    Char* PutRaw(std::basic_string_view<Char> text) {
         size_t chars = text.size() + 1;
         Char* at = m_base ? reinterpret_cast<Char*>(m_base + m_offset) : nullptr;
         if (at) {

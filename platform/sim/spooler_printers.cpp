@@ -4,6 +4,7 @@
 #include "regtree.h"
 #include "services_state.h"
 #include "spooler_call.h"
+#include "spooler_index.h"
 #include "spooler_pack.h"
 #include "text.h"
 #include "win32/registry.h"
@@ -39,63 +40,80 @@ DWORD Resolve(Store& db, const PrinterObject& h, Printer* out) {
     return ERROR_SUCCESS;
 }
 
-void FillInfo1(const Printer& p, PRINTER_INFO_1W& r, StringArea<WCHAR>& s) {
+// A record of the records to pack: a row of one of the tables the call holds.
+struct Source {
+    const PrinterTable* table;
+    const PrinterTable::Row* row;
+    std::u16string_view Text(PrinterTable::TextField f) const { return table->Text(*row, f); }
+};
+
+void FillInfo1(const Source& p, PRINTER_INFO_1W& r, StringArea<WCHAR>& s) {
     r.Flags = PRINTER_ENUM_ICON8;
-    r.pDescription = s.Put(p.name + u"," + p.driver + u"," + p.location);
-    r.pName = s.Put(p.name);
-    r.pComment = s.Put(p.comment);
+    std::u16string description(p.Text(PrinterTable::kName));
+    description += u",";
+    description += p.Text(PrinterTable::kDriver);
+    description += u",";
+    description += p.Text(PrinterTable::kLocation);
+    r.pDescription = s.Put(description);
+    r.pName = s.Put(p.Text(PrinterTable::kName));
+    r.pComment = s.Put(p.Text(PrinterTable::kComment));
 }
 
-void FillInfo2(const Printer& p, PRINTER_INFO_2W& r, StringArea<WCHAR>& s) {
-    r.pServerName = p.connection ? s.Put(p.server) : nullptr;
-    r.pPrinterName = s.Put(p.name);
-    r.pShareName = s.Put(p.shareName);
-    r.pPortName = s.Put(p.port);
-    r.pDriverName = s.Put(p.driver);
-    r.pComment = s.Put(p.comment);
-    r.pLocation = s.Put(p.location);
+void FillInfo2(const Source& p, PRINTER_INFO_2W& r, StringArea<WCHAR>& s) {
+    const PrinterTable::Row& row = *p.row;
+    r.pServerName = row.connection ? s.Put(p.Text(PrinterTable::kServer)) : nullptr;
+    r.pPrinterName = s.Put(p.Text(PrinterTable::kName));
+    r.pShareName = s.Put(p.Text(PrinterTable::kShare));
+    r.pPortName = s.Put(p.Text(PrinterTable::kPort));
+    r.pDriverName = s.Put(p.Text(PrinterTable::kDriver));
+    r.pComment = s.Put(p.Text(PrinterTable::kComment));
+    r.pLocation = s.Put(p.Text(PrinterTable::kLocation));
     r.pDevMode = nullptr;
-    r.pSepFile = s.Put(p.sepFile);
-    r.pPrintProcessor = s.Put(p.printProcessor);
-    r.pDatatype = s.Put(p.datatype);
-    r.pParameters = s.Put(p.parameters);
+    r.pSepFile = s.Put(p.Text(PrinterTable::kSepFile));
+    r.pPrintProcessor = s.Put(p.Text(PrinterTable::kProcessor));
+    r.pDatatype = s.Put(p.Text(PrinterTable::kDatatype));
+    r.pParameters = s.Put(p.Text(PrinterTable::kParams));
     r.pSecurityDescriptor = nullptr;
-    r.Attributes = p.attributes;
-    r.Priority = p.priority;
-    r.DefaultPriority = p.defaultPriority;
-    r.StartTime = p.startTime;
-    r.UntilTime = p.untilTime;
-    r.Status = p.status;
-    r.cJobs = p.jobs;
+    r.Attributes = row.attributes;
+    r.Priority = row.priority;
+    r.DefaultPriority = row.defaultPriority;
+    r.StartTime = row.startTime;
+    r.UntilTime = row.untilTime;
+    r.Status = row.status;
+    r.cJobs = row.jobs;
     r.AveragePPM = 0;
 }
 
-void FillInfo4(const Printer& p, PRINTER_INFO_4W& r, StringArea<WCHAR>& s) {
-    r.pPrinterName = s.Put(p.name);
-    r.pServerName = p.connection ? s.Put(p.server) : nullptr;
-    r.Attributes = p.attributes;
+void FillInfo4(const Source& p, PRINTER_INFO_4W& r, StringArea<WCHAR>& s) {
+    r.pPrinterName = s.Put(p.Text(PrinterTable::kName));
+    r.pServerName = p.row->connection ? s.Put(p.Text(PrinterTable::kServer)) : nullptr;
+    r.Attributes = p.row->attributes;
 }
 
-DWORD Pack(const std::vector<Printer>& list, DWORD level, LPBYTE buf, DWORD cb, LPDWORD needed,
-           LPDWORD returned) {
+DWORD Pack(const std::vector<Source>& list, DWORD level, LPBYTE buf, DWORD cb, LPDWORD needed, LPDWORD returned) {
     switch (level) {
         case 1:
             return PackRecords<PRINTER_INFO_1W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo1(list[i], r, s); }, buf, cb,
-                needed, returned);
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo1(list[i], r, s); }, buf, cb, needed,
+                returned);
         case 2:
             return PackRecords<PRINTER_INFO_2W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo2(list[i], r, s); }, buf, cb,
-                needed, returned);
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo2(list[i], r, s); }, buf, cb, needed,
+                returned);
         case 4:
             return PackRecords<PRINTER_INFO_4W, WCHAR>(
-                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo4(list[i], r, s); }, buf, cb,
-                needed, returned);
+                list.size(), [&](size_t i, auto& r, auto& s) { FillInfo4(list[i], r, s); }, buf, cb, needed,
+                returned);
         default: return ERROR_INVALID_LEVEL;
     }
 }
 
+void AddAll(const PrinterTable& table, std::vector<Source>* list) {
+    for (size_t i = 0; i < table.Size(); ++i) list->push_back({&table, &table.At(i)});
+}
+
 }  // namespace
+
 }  // namespace sim::spool
 
 using namespace sim;
@@ -109,15 +127,22 @@ BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, D
         // Only this machine's spooler answers: a name must be empty, or name this server.
         if ((Flags & (PRINTER_ENUM_NAME | PRINTER_ENUM_LOCAL)) && !LocalServer(Name, true))
             return ERROR_INVALID_NAME;
-        std::vector<Printer> list;
-        if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) list = LocalPrinters(db);
-        if (Flags & PRINTER_ENUM_CONNECTIONS)
-            for (auto& c : Connections(db)) list.push_back(std::move(c));
+        // The records point into tables that stay alive for the call: the local printers as
+        // the spooler keeps them (no copy), the connections as read now.
+        std::shared_ptr<const PrinterTable> local, others;
+        std::vector<Source> list;
         if ((Flags & PRINTER_ENUM_DEFAULT) && !(Flags & ~static_cast<DWORD>(PRINTER_ENUM_DEFAULT))) {
-            list.clear();
+            std::vector<Printer> found;
             if (auto name = DefaultPrinter(db))
-                if (auto p = FindPrinter(db, *name)) list.push_back(std::move(*p));
+                if (auto p = FindPrinter(db, *name)) found.push_back(std::move(*p));
+            others = TableOf(found);
+        } else {
+            if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) local = LocalPrinterTable(db);
+            if (Flags & PRINTER_ENUM_CONNECTIONS) others = TableOf(Connections(db));
         }
+        list.reserve((local ? local->Size() : 0) + (others ? others->Size() : 0));
+        if (local) AddAll(*local, &list);
+        if (others) AddAll(*others, &list);
         return Pack(list, Level, pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
     });
 }
@@ -154,7 +179,8 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
         if (!pcbNeeded) return RPC_X_NULL_REF_POINTER;
         Printer p;
         if (DWORD e = Resolve(db, *h, &p)) return e;
-        return Pack({p}, Level, pPrinter, cbBuf, pcbNeeded, nullptr);
+        auto one = TableOf({p});
+        return Pack({{one.get(), &one->At(0)}}, Level, pPrinter, cbBuf, pcbNeeded, nullptr);
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "regtree.h"
 #include "services_state.h"
+#include "spooler_index.h"
 #include "text.h"
 #include "win32/errors.h"
 #include "win32/registry.h"
@@ -78,31 +79,6 @@ std::u16string ConnectionName(std::u16string_view keyName) {
     std::u16string name(keyName);
     std::replace(name.begin(), name.end(), u',', u'\\');
     return name;
-}
-
-Printer ReadLocal(Store& db, int64_t key) {
-    Printer p;
-    p.key = key;
-    p.name = ReadString(db, key, u"Name");
-    if (p.name.empty()) p.name = reg::KeyName(db, key);
-    p.shareName = ReadString(db, key, u"Share Name");
-    p.port = ReadString(db, key, u"Port");
-    p.driver = ReadString(db, key, u"Printer Driver");
-    p.comment = ReadString(db, key, u"Description");
-    p.location = ReadString(db, key, u"Location");
-    p.sepFile = ReadString(db, key, u"Separator File");
-    p.printProcessor = ReadString(db, key, u"Print Processor");
-    p.datatype = ReadString(db, key, u"Datatype");
-    p.parameters = ReadString(db, key, u"Parameters");
-    p.attributes = ReadDword(db, key, u"Attributes", PRINTER_ATTRIBUTE_LOCAL);
-    p.priority = ReadDword(db, key, u"Priority", 1);
-    p.defaultPriority = ReadDword(db, key, u"Default Priority", 0);
-    p.startTime = ReadDword(db, key, u"StartTime", 0);
-    p.untilTime = ReadDword(db, key, u"UntilTime", 0);
-    p.status = ReadDword(db, key, u"Status", 0);
-    int64_t jobs = reg::FindChild(db, key, u"Jobs");
-    p.jobs = jobs ? static_cast<DWORD>(reg::SubKeyCount(db, jobs)) : 0;
-    return p;
 }
 
 Printer ReadConnection(Store& db, int64_t key) {
@@ -185,11 +161,10 @@ DWORD SpoolerAvailable(Store& db) {
 // ---- Printers -------------------------------------------------------------------------
 
 std::vector<Printer> LocalPrinters(Store& db) {
+    auto table = LocalPrinterTable(db);
     std::vector<Printer> out;
-    int64_t printers = Find(db, reg::kLocalMachine, Under(kPrint, {u"Printers"}));
-    if (!printers) return out;
-    for (const auto& name : reg::SubKeys(db, printers))
-        out.push_back(ReadLocal(db, reg::FindChild(db, printers, name)));
+    out.reserve(table->Size());
+    for (size_t i = 0; i < table->Size(); ++i) out.push_back(table->ToPrinter(table->At(i)));
     return out;
 }
 
@@ -211,15 +186,16 @@ std::optional<Printer> FindPrinter(Store& db, std::u16string_view name) {
         return ReadConnection(db, key);
     }
     if (!ValidPrinterName(name)) return std::nullopt;
-    int64_t printers = Find(db, reg::kLocalMachine, Under(kPrint, {u"Printers"}));
+    int64_t printers = PrintersKey(db);
     int64_t key = printers ? reg::FindChild(db, printers, name) : 0;
     if (!key) return std::nullopt;
-    return ReadLocal(db, key);
+    return ReadIndexedPrinter(db, key);
 }
 
 std::optional<Printer> PrinterByKey(Store& db, int64_t key, bool connection) {
+    if (!connection) return ReadIndexedPrinter(db, key);
     if (!reg::KeyExists(db, key)) return std::nullopt;
-    return connection ? ReadConnection(db, key) : ReadLocal(db, key);
+    return ReadConnection(db, key);
 }
 
 bool ValidPrinterName(std::u16string_view name) {
@@ -254,6 +230,7 @@ DWORD CreatePrinter(Store& db, const NewPrinter& p, int64_t* key) {
     reg::SetDword(db, k, u"StartTime", p.startTime);
     reg::SetDword(db, k, u"UntilTime", p.untilTime);
     reg::SetDword(db, k, u"Status", 0);
+    FillDriverFold(db, k, p.driver);
     CrashPoint("spooler-add-printer");
     Make(db, k, {u"Jobs"});
     if (key) *key = k;
@@ -280,7 +257,8 @@ DWORD AddConnection(Store& db, std::u16string_view name, std::u16string_view dri
 DWORD RemovePrinter(Store& db, const Printer& p, bool* gone) {
     auto current = DefaultPrinter(db);
     bool wasDefault = current && EqualsNoCase(*current, p.name);
-    if (!p.connection && ReadLocal(db, p.key).jobs > 0) {
+    auto now = p.connection ? std::nullopt : ReadIndexedPrinter(db, p.key);
+    if (now && now->jobs > 0) {
         // Windows keeps a printer with queued jobs until they are done.
         reg::SetDword(db, p.key, u"Status",
                       ReadDword(db, p.key, u"Status") | PRINTER_STATUS_PENDING_DELETION);
@@ -300,8 +278,7 @@ void PurgeJobs(Store& db, const Printer& p) {
         Make(db, p.key, {u"Jobs"});
     }
     if (ReadDword(db, p.key, u"Status") & PRINTER_STATUS_PENDING_DELETION) {
-        Printer now = ReadLocal(db, p.key);
-        RemovePrinter(db, now);
+        if (auto now = ReadIndexedPrinter(db, p.key)) RemovePrinter(db, *now);
     }
 }
 
@@ -464,9 +441,7 @@ void PutDriver(Store& db, const Driver& d) {
 bool DriverInUse(Store& db, const Driver& d) {
     // Printers use the drivers of the machine's own environment.
     if (d.env != &CurrentEnvironment()) return DriverHeld(db, d);
-    for (const auto& p : LocalPrinters(db))
-        if (EqualsNoCase(p.driver, d.name)) return true;
-    return DriverHeld(db, d);
+    return IndexedDriverInUse(db, d.name) || DriverHeld(db, d);
 }
 
 bool DriverHeld(Store& db, const Driver& d) {
@@ -506,8 +481,12 @@ std::vector<Port> Ports(Store& db) {
 
 bool PortExists(Store& db, std::u16string_view name) {
     if (name.empty()) return false;
-    for (const auto& p : Ports(db))
-        if (EqualsNoCase(p.name, name)) return true;
+    // A local port is a value of the Ports key, the others keys of their monitor.
+    if (int64_t local = Find(db, reg::kLocalMachine, kPorts))
+        if (reg::GetValue(db, local, name)) return true;
+    for (Monitor m : {Monitor::Usb, Monitor::TcpIp})
+        if (int64_t key = Find(db, reg::kLocalMachine, MonitorPorts(m)))
+            if (reg::FindChild(db, key, name)) return true;
     return false;
 }
 
@@ -539,8 +518,9 @@ DWORD AddPort(Store& db, std::u16string_view name, Monitor monitor) {
 }
 
 DWORD DeletePort(Store& db, std::u16string_view name) {
-    for (const auto& p : LocalPrinters(db))
-        if (EqualsNoCase(p.port, name)) return ERROR_BUSY;
+    auto printers = LocalPrinterTable(db);
+    for (size_t i = 0; i < printers->Size(); ++i)
+        if (EqualsNoCase(printers->Text(printers->At(i), PrinterTable::kPort), name)) return ERROR_BUSY;
     if (int64_t local = Find(db, reg::kLocalMachine, kPorts))
         if (reg::DeleteValue(db, local, name)) return ERROR_SUCCESS;
     for (Monitor m : {Monitor::Usb, Monitor::TcpIp}) {

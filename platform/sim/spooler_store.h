@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,10 +52,13 @@ struct NewPrinter {
     DWORD attributes = 0, priority = 1, defaultPriority = 0, startTime = 0, untilTime = 0;
 };
 
-// Local printers in the spooler's order (by name, case-insensitive), then connections.
+// Local printers in the spooler's order (by name, case-insensitive), from the table of
+// printers the spooler keeps (spooler_index.h: LocalPrinterTable, which the enumeration
+// packs from without these copies), then connections.
 std::vector<Printer> LocalPrinters(Store& db);
 std::vector<Printer> Connections(Store& db);
-// A local printer or a connection by name (case-insensitive); nullopt when none.
+// A local printer or a connection by name (case-insensitive), looked up by its key;
+// nullopt when none.
 std::optional<Printer> FindPrinter(Store& db, std::u16string_view name);
 std::optional<Printer> PrinterByKey(Store& db, int64_t key, bool connection);
 
@@ -120,7 +124,8 @@ std::vector<Driver> Drivers(Store& db, const Environment& env);
 std::optional<Driver> FindDriver(Store& db, const Environment& env, std::u16string_view name);
 // Writes the driver's record (a new one, or an upgrade of one of the same name).
 void PutDriver(Store& db, const Driver& driver);
-// Whether a local printer uses the driver, or the spooler holds it in this run.
+// Whether a local printer uses the driver (looked up by name in the printers' index), or
+// the spooler holds it in this run.
 bool DriverInUse(Store& db, const Driver& driver);
 bool DriverHeld(Store& db, const Driver& driver);
 void HoldDriver(Store& db, const Driver& driver);

@@ -44,8 +44,12 @@ void Fail(sqlite3* db, int rc) {
 void Configure(sqlite3* db) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // WAL lets readers run beside a writer; NORMAL syncing keeps every committed
-    // transaction across a crash of the process (not of the host's power).
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;",
+    // transaction across a crash of the process (not of the host's power). Pages are read
+    // through a mapping of the file rather than copied into a cache of this process: the
+    // printers' snapshot is megabytes that a new process reads once.
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; "
+                 "PRAGMA mmap_size=268435456;",
                  nullptr, nullptr, nullptr);
 }
 
@@ -154,6 +158,20 @@ std::unique_ptr<Store> Store::Create(const std::string& path, std::string* error
     return Open(path, error);
 }
 
+bool BlobReader::Read(void* into, size_t bytes, size_t offset) const {
+    if (offset > Size() || bytes > Size() - offset) return false;
+    return sqlite3_blob_read(m_blob, into, static_cast<int>(bytes), static_cast<int>(offset)) == SQLITE_OK;
+}
+
+std::unique_ptr<BlobReader> Store::OpenBlob(const char* table, const char* column, int64_t rowid) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(m_db, "main", table, column, rowid, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return nullptr;
+    }
+    return std::make_unique<BlobReader>(blob);
+}
+
 Store::~Store() {
     for (auto& [sql, stmt] : m_cache) sqlite3_finalize(stmt);
     sqlite3_close(m_db);
@@ -178,8 +196,32 @@ void Store::Exec(const char* sql) {
 // the queries they guard.
 void Store::Begin(bool write) { Prepare(write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED").Run(); }
 void Store::Commit() { Prepare("COMMIT").Run(); }
+
+bool Store::BeginAtOnce() {
+    sqlite3_busy_timeout(m_db, 0);
+    bool begun = true;
+    try {
+        Begin(true);
+    } catch (const StoreError& e) {
+        if (e.code != SQLITE_BUSY) {
+            sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+            throw;
+        }
+        begun = false;
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    return begun;
+}
 void Store::Rollback() {
+    ++m_rollbacks;  // rows this connection changed may be back as they were
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+int64_t Store::LastDataVersion() {
+    std::lock_guard lock(m_mutex);
+    unsigned version = 0;
+    sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
 }
 
 }  // namespace sim

@@ -7,9 +7,10 @@
 
 #include <memory>
 #include <mutex>
-#include <type_traits>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <typeindex>
 #include <unordered_map>
 
 namespace sim {
@@ -40,6 +41,24 @@ private:
     sqlite3_stmt* m_stmt;
 };
 
+// A blob open for reading in pieces, straight into the caller's memory: a large one does
+// not pass whole through SQLite's buffers first. Valid inside the transaction that
+// opened it.
+class BlobReader {
+public:
+    explicit BlobReader(sqlite3_blob* blob) : m_blob(blob) {}
+    ~BlobReader() { sqlite3_blob_close(m_blob); }
+    BlobReader(const BlobReader&) = delete;
+    BlobReader& operator=(const BlobReader&) = delete;
+
+    size_t Size() const { return static_cast<size_t>(sqlite3_blob_bytes(m_blob)); }
+    // False when the range is not within the blob or the store fails.
+    bool Read(void* into, size_t bytes, size_t offset) const;
+
+private:
+    sqlite3_blob* m_blob;
+};
+
 // Raised inside a transaction when SQLite fails; the transaction is rolled back and the
 // operation reports a Win32 error. SQLITE_BUSY is retried by the store, never raised.
 struct StoreError {
@@ -58,6 +77,26 @@ public:
     Stmt Prepare(const char* sql);  // cached per SQL text
     int64_t LastInsertId() const { return sqlite3_last_insert_rowid(m_db); }
     int Changes() const { return sqlite3_changes(m_db); }
+    // Runs SQL text of one or more statements, such as a schema change. Inside a transaction.
+    void Exec(const char* sql);
+    // The blob in column of the row with that rowid, or null when there is none.
+    std::unique_ptr<BlobReader> OpenBlob(const char* table, const char* column, int64_t rowid);
+    bool InWriteTransaction() const { return m_depth > 0 && m_write; }
+
+    // SQLite's data version of the last transaction this connection began: it moves when
+    // that transaction saw a change by any connection, this one included, since the one
+    // before. No I/O: it tells nothing about changes made since.
+    int64_t LastDataVersion();
+
+    // State that another layer derives from this store's data and keeps beside it (a
+    // cache checked against the data it derives from), made on first use and dropped with
+    // the store. Use it under Mutex(), as every transaction holds it.
+    template <class T>
+    T& Derived() {
+        std::shared_ptr<void>& slot = m_derived[std::type_index(typeid(T))];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T*>(slot.get());
+    }
 
     // Runs body in a read (deferred) or write (immediate) transaction. Nested calls join
     // the outer transaction. Busy databases are waited for; a StoreError rolls back and
@@ -67,12 +106,39 @@ public:
     template <class F>
     auto Write(F&& body) { return Transact(true, std::forward<F>(body)); }
 
+    // Runs body in a write transaction if the store can be had at once, for work that
+    // may as well be left for later: false (nothing done) while another connection writes.
+    // Inside a transaction of this connection it joins it. A StoreError of body rolls back
+    // and is passed on.
+    template <class F>
+    bool TryWrite(F&& body) {
+        std::lock_guard lock(m_mutex);
+        if (m_depth > 0) {
+            Write(std::forward<F>(body));
+            return true;
+        }
+        if (!BeginAtOnce()) return false;
+        m_depth = 1;
+        m_write = true;
+        try {
+            body();
+            m_depth = 0;
+            Commit();
+            return true;
+        } catch (const StoreError&) {
+            m_depth = 0;
+            Rollback();
+            throw;
+        }
+    }
+
     std::recursive_mutex& Mutex() { return m_mutex; }
+    uint64_t Rollbacks() const { return m_rollbacks; }  // of this connection, so far
 
 private:
     explicit Store(sqlite3* db) : m_db(db) {}
-    void Exec(const char* sql);
     void Begin(bool write);
+    bool BeginAtOnce();  // a write transaction, unless another connection holds the store
     void Commit();
     void Rollback();
 
@@ -88,6 +154,7 @@ private:
             try {
                 Begin(write);
                 m_depth = 1;
+                m_write = write;
                 if constexpr (std::is_void_v<decltype(body())>) {
                     body();
                     m_depth = 0;
@@ -112,7 +179,10 @@ private:
     sqlite3* m_db;
     std::recursive_mutex m_mutex;
     int m_depth = 0;
+    bool m_write = false;
+    uint64_t m_rollbacks = 0;
     std::unordered_map<const char*, sqlite3_stmt*> m_cache;
+    std::unordered_map<std::type_index, std::shared_ptr<void>> m_derived;
 };
 
 }  // namespace sim

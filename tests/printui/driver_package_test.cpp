@@ -16,7 +16,7 @@
 using printui::Failure;
 using printui::InfFile;
 using printui::InfSource;
-using sim::Arch;
+using printui::Arch;
 
 namespace {
 

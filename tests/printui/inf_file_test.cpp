@@ -165,7 +165,7 @@ TEST(InfFileParse, RandomBytesNeverCrashTheReader) {
         printui::Failure failure;
         printui::InfLibrary system;
         system.Add({u"ntprint.inf", *inf, u""});  // the garbled text plays the system's INF too
-        for (auto arch : {sim::Arch::X86, sim::Arch::X64}) {
+        for (auto arch : {printui::Arch::X86, printui::Arch::X64}) {
             printui::CheckPrinterInf(*inf, &failure);
             for (const auto& m : printui::ModelsFor(*inf, arch))
                 printui::SelectModel({u"x.inf", *inf, u""}, m, arch, system, &failure);

@@ -17,7 +17,7 @@
 namespace fs = std::filesystem;
 using printui::Failure;
 using printui::InfFile;
-using sim::Arch;
+using printui::Arch;
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST(ShippedPackages, EachHandsItsModelToTheUniversalDriverForItsArchitectures) 
                 bool served = std::find(own.begin(), own.end(), arch) != own.end();
                 EXPECT_EQ(printui::ModelsFor(inf, arch),
                           served ? std::vector<std::u16string>{m.name} : std::vector<std::u16string>{})
-                    << sim::ArchName(arch);
+                    << printui::ArchName(arch);
             }
             for (Arch arch : own) {
                 printui::InfLibrary system = System();

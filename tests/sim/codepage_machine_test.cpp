@@ -44,3 +44,30 @@ TEST_F(CodePageTest, WesternMachineUsesCodePage1252) {
     EXPECT_EQ(back[0], 0x20AC);
     EXPECT_EQ(back[1], 0x00E9);
 }
+
+TEST_F(CodePageTest, SettingsFollowAChangeMadeByAnotherProcess) {
+    Reinit({sim::Arch::X64, 1033});
+    const WCHAR text[] = TEXT("端口");
+    char out[8] = {};
+    ASSERT_EQ(GetACP(), 1252u);
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 2, out, sizeof out, nullptr, nullptr), 2) << "two question marks in 1252";
+    // The machine is kept open here while drovan-machine changes it.
+    std::string tool = std::string(DROVAN_MACHINE_TOOL) + " --machine '" + m_folder.string() + "' ";
+    ASSERT_EQ(RunCommand(tool + "init --lang 2052 --arch x86").status, 0);
+    EXPECT_EQ(GetACP(), 936u);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 2, out, sizeof out, nullptr, nullptr), 4);
+    EXPECT_EQ(std::memcmp(out, "\xB6\xCB\xBF\xDA", 4), 0);
+    SYSTEM_INFO info{};
+    GetNativeSystemInfo(&info);
+    EXPECT_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_INTEL);
+    ASSERT_EQ(RunCommand(tool + "init --lang 1033 --arch x64").status, 0);
+    EXPECT_EQ(GetACP(), 1252u);
+    GetNativeSystemInfo(&info);
+    EXPECT_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
+    // And a change made by this process through another connection to the machine.
+    std::string error;
+    auto other = sim::Machine::Open(m_folder, nullptr, &error);
+    ASSERT_TRUE(other) << error;
+    other->SetSettings({sim::Arch::X64, 2052});
+    EXPECT_EQ(GetACP(), 936u);
+}

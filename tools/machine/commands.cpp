@@ -18,12 +18,28 @@ using sim::ToUtf16;
 using sim::ToUtf8;
 
 namespace tool {
-namespace {
 
 int Usage(Context& c, const std::string& what) {
     *c.err << "drovan-machine: " << what << " (see drovan-machine --help)\n";
     return 2;
 }
+
+int Refused(Context& c, const std::string& what) {
+    *c.err << "drovan-machine: " << what << "\n";
+    return 1;
+}
+
+bool ReadyMachine(Context& c) {
+    std::string error;
+    if (!sim::Machine::Open(c.folder, nullptr, &error)) {
+        *c.err << "drovan-machine: " << error << "\n";
+        return false;
+    }
+    sim::CurrentMachine();
+    return true;
+}
+
+namespace {
 
 std::unique_ptr<sim::Machine> OpenMachine(Context& c, const sim::MachineSettings* forNew = nullptr,
                                           bool* created = nullptr) {
@@ -177,10 +193,12 @@ int CmdShow(Context& c, const Args& args) {
 }
 
 int CmdReg(Context& c, const Args& args) {
-    if (args.empty()) return Usage(c, "reg takes query, set or delete");
+    if (args.empty()) return Usage(c, "reg takes query, set, delete, export or import");
     const std::string& verb = args[0];
+    if (verb == "export") return CmdRegExport(c, Args(args.begin() + 1, args.end()));
+    if (verb == "import") return CmdRegImport(c, Args(args.begin() + 1, args.end()));
     if (verb != "query" && verb != "set" && verb != "delete")
-        return Usage(c, "unknown reg verb '" + verb + "' (query, set, delete)");
+        return Usage(c, "unknown reg verb '" + verb + "' (query, set, delete, export, import)");
     if (args.size() < 2) return Usage(c, "reg " + verb + " needs a registry path");
     auto path = ParseRegPath(c, args[1]);
     if (!path) return 2;

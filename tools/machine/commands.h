@@ -3,9 +3,11 @@
 #pragma once
 
 #include <filesystem>
-#include <iosfwd>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "platform/sim/machine.h"
 
 namespace tool {
 
@@ -18,9 +20,32 @@ struct Context {
 
 using Args = std::vector<std::string>;
 
+// "drovan-machine: WHAT (see drovan-machine --help)"; status 2.
+int Usage(Context& c, const std::string& what);
+// "drovan-machine: WHAT"; status 1.
+int Refused(Context& c, const std::string& what);
+
+// Opens the command's machine before anything touches it: a folder that is not a machine
+// is this command's error (status 1), not a reason to exit from inside the store.
+bool ReadyMachine(Context& c);
+
+// Runs body(store) on the command's machine; a failing store is status 1 with its message.
+template <class F>
+int OnMachine(Context& c, F&& body) {
+    if (!ReadyMachine(c)) return 1;
+    try {
+        return body(sim::CurrentMachine().Db());
+    } catch (const sim::StoreError& e) {
+        return Refused(c, "the machine database in " + c.folder.string() + " failed: " + e.message);
+    }
+}
+
 int CmdInit(Context& c, const Args& args);
 int CmdShow(Context& c, const Args& args);
 int CmdReg(Context& c, const Args& args);
+// reg export PATH FILE [--regedit4] and reg import FILE (regfile_commands.cpp).
+int CmdRegExport(Context& c, const Args& args);
+int CmdRegImport(Context& c, const Args& args);
 int CmdFault(Context& c, const Args& args);
 int CmdFiles(Context& c, const Args& args);
 int CmdEvents(Context& c, const Args& args);

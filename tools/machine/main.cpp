@@ -17,6 +17,13 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
                           set a value (REG_SZ text, REG_DWORD number, REG_BINARY hex,
                           REG_MULTI_SZ one argument per string); missing keys are created
   reg delete PATH [NAME]  delete a value, or a key with everything below it
+  reg export PATH FILE [--regedit4]
+                          write the key with everything below it to a registry file
+                          ("Windows Registry Editor Version 5.00", UTF-16; with
+                          --regedit4 "REGEDIT4" in the machine's ANSI code page); FILE
+                          - is standard output
+  reg import FILE         make the changes of a registry file (either format, from
+                          regedit or reg export) in one transaction: all or nothing
   fault set OP ERROR [--once|--times N|--always] [--after N]
                           make the Win32 operation OP fail with ERROR (after N
                           calls that succeed)

@@ -25,38 +25,6 @@ namespace spool = sim::spool;
 namespace tool {
 namespace {
 
-int Usage(Context& c, const std::string& what) {
-    *c.err << "drovan-machine: " << what << " (see drovan-machine --help)\n";
-    return 2;
-}
-
-int Refused(Context& c, const std::string& what) {
-    *c.err << "drovan-machine: " << what << "\n";
-    return 1;
-}
-
-// The machine must open before the spooler's records are touched: a bad folder is an
-// error of this command, not a reason to exit from inside the store.
-bool Ready(Context& c) {
-    std::string error;
-    if (!sim::Machine::Open(c.folder, nullptr, &error)) {
-        *c.err << "drovan-machine: " << error << "\n";
-        return false;
-    }
-    sim::CurrentMachine();
-    return true;
-}
-
-template <class F>
-int Guard(Context& c, F&& body) {
-    if (!Ready(c)) return 1;
-    try {
-        return body(sim::CurrentMachine().Db());
-    } catch (const sim::StoreError& e) {
-        return Refused(c, "the machine database in " + c.folder.string() + " failed: " + e.message);
-    }
-}
-
 std::string Why(DWORD error) {
     switch (error) {
         case ERROR_INVALID_PRINTER_NAME: return "not a valid printer name, or no such printer";
@@ -184,7 +152,7 @@ std::u16string WindowsFile(const std::string& given) {
 
 int CmdPrinters(Context& c, const Args& args) {
     if (!args.empty()) return Usage(c, "printers takes no arguments");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         auto [printers, def] = db.Read([&] {
             auto list = spool::LocalPrinters(db);
             for (auto& p : spool::Connections(db)) list.push_back(std::move(p));
@@ -216,7 +184,7 @@ int CmdDrivers(Context& c, const Args& args) {
     Parsed p = Parse(args, 0, {"--env"});
     if (!p.error.empty()) return Usage(c, "drivers: " + p.error);
     if (!p.positional.empty()) return Usage(c, "drivers takes [--env E]");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         bool bad = false;
         std::vector<const spool::Environment*> envs;
         if (p.Get("--env")) {
@@ -268,7 +236,7 @@ int CmdDrivers(Context& c, const Args& args) {
 
 int CmdPorts(Context& c, const Args& args) {
     if (!args.empty()) return Usage(c, "ports takes no arguments");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         auto ports = db.Read([&] { return spool::Ports(db); });
         if (c.json) {
             *c.out << "[";
@@ -288,7 +256,7 @@ int CmdPorts(Context& c, const Args& args) {
 
 int CmdJobs(Context& c, const Args& args) {
     if (args.size() > 1) return Usage(c, "jobs takes [PRINTER]");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         bool missing = false;
         auto jobs = db.Read([&] {
             std::vector<spool::Job> out;
@@ -334,7 +302,7 @@ int CmdPrinter(Context& c, const Args& args) {
         if (!p.Get("--driver")) return Usage(c, "printer add needs --driver D");
         if (!connection && !p.Get("--port")) return Usage(c, "printer add needs --port P");
         if (connection && p.Get("--port")) return Usage(c, "a connection to another machine has no port here");
-        return Guard(c, [&](sim::Store& db) {
+        return OnMachine(c, [&](sim::Store& db) {
             DWORD e = db.Write([&]() -> DWORD {
                 if (connection) return spool::AddConnection(db, name, ToUtf16(*p.Get("--driver")));
                 spool::NewPrinter np;
@@ -347,7 +315,7 @@ int CmdPrinter(Context& c, const Args& args) {
         });
     }
     if (!p.options.empty()) return Usage(c, "printer delete takes only the printer's name");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         bool gone = true;
         DWORD e = db.Write([&]() -> DWORD {
             auto printer = spool::FindPrinter(db, name);
@@ -368,7 +336,7 @@ int CmdDriver(Context& c, const Args& args) {
     if (!p.error.empty()) return Usage(c, "driver " + verb + ": " + p.error);
     if (p.positional.size() != 1) return Usage(c, "driver " + verb + " takes one driver name");
     std::u16string name = ToUtf16(p.positional[0]);
-    return Guard(c, [&](sim::Store& db) -> int {
+    return OnMachine(c, [&](sim::Store& db) -> int {
         bool bad = false;
         const spool::Environment* env = EnvOption(c, p, &bad);
         if (bad) return 2;
@@ -417,7 +385,7 @@ int CmdPort(Context& c, const Args& args) {
         else return Usage(c, "--monitor takes local, usb or tcpip, not '" + *m + "'");
     }
     std::u16string name = ToUtf16(p.positional[0]);
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         DWORD e = db.Write([&] {
             return args[0] == "add" ? spool::AddPort(db, name, monitor) : spool::DeletePort(db, name);
         });
@@ -429,7 +397,7 @@ int CmdJob(Context& c, const Args& args) {
     if (args.empty() || args[0] != "add") return Usage(c, "job takes add PRINTER [DOCUMENT]");
     if (args.size() < 2 || args.size() > 3) return Usage(c, "job add takes PRINTER [DOCUMENT]");
     std::u16string document = args.size() == 3 ? ToUtf16(args[2]) : u"Untitled";
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         DWORD id = 0;
         DWORD e = db.Write([&]() -> DWORD {
             auto p = spool::FindPrinter(db, ToUtf16(args[1]));
@@ -446,7 +414,7 @@ int CmdJob(Context& c, const Args& args) {
 
 int CmdDefault(Context& c, const Args& args) {
     if (args.size() > 1) return Usage(c, "default takes [NAME]");
-    return Guard(c, [&](sim::Store& db) {
+    return OnMachine(c, [&](sim::Store& db) {
         if (args.size() == 1) {
             DWORD e = db.Write([&]() -> DWORD {
                 auto p = spool::FindPrinter(db, ToUtf16(args[0]));
@@ -471,7 +439,7 @@ int CmdService(Context& c, const Args& args) {
         return Usage(c, "service takes NAME status|stop|start [--no-wait]");
     const std::string& verb = p.positional[1];
     std::u16string name = ToUtf16(p.positional[0]);
-    return Guard(c, [&](sim::Store& db) -> int {
+    return OnMachine(c, [&](sim::Store& db) -> int {
         int64_t key = db.Read([&] { return sim::svc::FindService(db, name); });
         if (!key) return Refused(c, "there is no service '" + p.positional[0] + "'");
         if (verb != "status") {
@@ -505,7 +473,7 @@ int CmdUsb(Context& c, const Args& args) {
     if (!p.error.empty()) return Usage(c, "usb " + verb + ": " + p.error);
     if (verb == "list") {
         if (!p.positional.empty() || !p.options.empty()) return Usage(c, "usb list takes no arguments");
-        return Guard(c, [&](sim::Store& db) {
+        return OnMachine(c, [&](sim::Store& db) {
             auto list = db.Read([&] { return sim::devices::Interfaces(db, sim::devices::kUsbDeviceClass); });
             if (c.json) {
                 *c.out << "[";
@@ -540,14 +508,14 @@ int CmdUsb(Context& c, const Args& args) {
             if (n->empty() || *end || v < 1 || v > 255) return Usage(c, "--port takes a number from 1 to 255, not '" + *n + "'");
             number = static_cast<uint32_t>(v);
         }
-        return Guard(c, [&](sim::Store& db) {
+        return OnMachine(c, [&](sim::Store& db) {
             uint32_t port = db.Write([&] { return sim::devices::AttachUsbPrinter(db, ToUtf16(id), ToUtf16(serial), number); });
             return Report(c, 0, "USB device " + id + " " + serial + " plugged in on port number " + std::to_string(port), "");
         });
     }
     if (verb == "detach") {
         if (p.positional.size() != 1 || !p.options.empty()) return Usage(c, "usb detach takes SERIAL");
-        return Guard(c, [&](sim::Store& db) {
+        return OnMachine(c, [&](sim::Store& db) {
             bool known = db.Write([&] { return sim::devices::DetachUsb(db, ToUtf16(p.positional[0])); });
             if (!known) return Refused(c, "no USB device with the serial " + p.positional[0]);
             return Report(c, 0, "USB device " + p.positional[0] + " unplugged", "");

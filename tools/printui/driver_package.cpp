@@ -2,12 +2,7 @@
 
 #include <tuple>
 
-#include "platform/sim/text.h"
-#include "win32/errors.h"
-
-using sim::EqualsNoCase;
-using sim::Fold;
-using sim::ToUtf8;
+#include "platform/win32.h"
 
 namespace printui {
 namespace {
@@ -47,7 +42,7 @@ std::optional<unsigned> Number(std::u16string_view s) {
 // a rank where an architecture-specific decoration beats a generic "NT" one and a later
 // version beats an earlier one.
 std::optional<std::tuple<int, unsigned, unsigned, unsigned>> Fit(std::u16string_view decoration,
-                                                                 sim::Arch arch) {
+                                                                 Arch arch) {
     auto parts = Split(decoration, u'.');
     std::u16string head = Fold(parts[0]);
     if (head.rfind(u"NT", 0) != 0) return std::nullopt;
@@ -72,7 +67,7 @@ std::optional<std::tuple<int, unsigned, unsigned, unsigned>> Fit(std::u16string_
 }
 
 // The models section of one [Manufacturer] line for arch, if it offers one.
-std::optional<std::u16string> ModelsSection(const InfLine& line, sim::Arch arch) {
+std::optional<std::u16string> ModelsSection(const InfLine& line, Arch arch) {
     std::u16string base = line.Field(0);
     if (base.empty()) return std::nullopt;
     // The old form, a line without a key, names the section by the manufacturer's name
@@ -88,7 +83,7 @@ std::optional<std::u16string> ModelsSection(const InfLine& line, sim::Arch arch)
     }
     if (best) return base + u"." + chosen;
     // An undecorated section is for 32-bit x86 Windows only.
-    if (arch == sim::Arch::X86) return base;
+    if (arch == Arch::X86) return base;
     return std::nullopt;
 }
 
@@ -98,7 +93,7 @@ struct ModelLine {
     std::vector<std::u16string> ids;  // hardware and compatible IDs
 };
 
-std::vector<ModelLine> Models(const InfFile& inf, sim::Arch arch) {
+std::vector<ModelLine> Models(const InfFile& inf, Arch arch) {
     std::vector<ModelLine> out;
     const InfSection* manufacturers = inf.Find(u"Manufacturer");
     if (!manufacturers) return out;
@@ -132,18 +127,12 @@ bool IsSafeName(std::u16string_view name, bool allowFolders) {
     return true;
 }
 
-std::u16string JoinDir(const std::u16string& a, const std::u16string& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return a + u"\\" + b;
-}
-
-std::u16string ArchSuffix(sim::Arch arch) {
+std::u16string ArchSuffix(Arch arch) {
     switch (arch) {
-        case sim::Arch::X86: return u"x86";
-        case sim::Arch::X64: return u"amd64";
-        case sim::Arch::IA64: return u"ia64";
-        case sim::Arch::ARM64: return u"arm64";
+        case Arch::X86: return u"x86";
+        case Arch::X64: return u"amd64";
+        case Arch::IA64: return u"ia64";
+        case Arch::ARM64: return u"arm64";
     }
     return u"amd64";
 }
@@ -153,7 +142,7 @@ std::string Section(const std::u16string& s) { return "[" + ToUtf8(s) + "]"; }
 
 class ModelBuilder {
 public:
-    ModelBuilder(const InfSource& package, sim::Arch arch, SystemInfs& system, Failure* failure)
+    ModelBuilder(const InfSource& package, Arch arch, SystemInfs& system, Failure* failure)
         : m_package(package), m_arch(arch), m_system(system), m_failure(failure) {}
 
     bool Build(DriverModel* model) {
@@ -423,11 +412,11 @@ private:
         }
         while (!diskPath.empty() && (diskPath.front() == u'\\' || diskPath.front() == u'/'))
             diskPath.erase(0, 1);  // a disk's path is relative to the INF's folder
-        std::u16string relative = JoinDir(diskPath, sub);
+        std::u16string relative = JoinPath(diskPath, sub);
         if (!relative.empty() && !IsSafeName(relative, true))
             return Fail(ERROR_INVALID_NAME, "the source folder " + Quoted(relative) + " of " + ToUtf8(file) +
                                                 " lies outside the package");
-        *dir = JoinDir(source.sourceRoot, relative);
+        *dir = JoinPath(source.sourceRoot, relative);
         return true;
     }
 
@@ -437,7 +426,7 @@ private:
     }
 
     const InfSource& m_package;
-    sim::Arch m_arch;
+    Arch m_arch;
     SystemInfs& m_system;
     Failure* m_failure;
     DriverModel* m_model = nullptr;
@@ -459,7 +448,7 @@ const InfSource* InfLibrary::CoreDriver(std::u16string_view guid) {
 }
 
 bool OffersId(const InfFile& inf, std::u16string_view id) {
-    for (sim::Arch arch : {sim::Arch::X86, sim::Arch::X64, sim::Arch::IA64, sim::Arch::ARM64})
+    for (Arch arch : {Arch::X86, Arch::X64, Arch::IA64, Arch::ARM64})
         for (const auto& model : Models(inf, arch))
             for (const auto& i : model.ids)
                 if (EqualsNoCase(i, id)) return true;
@@ -478,12 +467,12 @@ std::vector<std::u16string> DriverModel::DependentFiles() const {
     return out;
 }
 
-std::u16string ArchDecoration(sim::Arch arch) {
+std::u16string ArchDecoration(Arch arch) {
     switch (arch) {
-        case sim::Arch::X86: return u"NTx86";
-        case sim::Arch::X64: return u"NTamd64";
-        case sim::Arch::IA64: return u"NTia64";
-        case sim::Arch::ARM64: return u"NTarm64";
+        case Arch::X86: return u"NTx86";
+        case Arch::X64: return u"NTamd64";
+        case Arch::IA64: return u"NTia64";
+        case Arch::ARM64: return u"NTarm64";
     }
     return u"NTamd64";
 }
@@ -523,14 +512,14 @@ bool CheckPrinterInf(const InfFile& inf, Failure* failure) {
     return true;
 }
 
-std::vector<std::u16string> ModelsFor(const InfFile& inf, sim::Arch arch) {
+std::vector<std::u16string> ModelsFor(const InfFile& inf, Arch arch) {
     std::vector<std::u16string> out;
     for (auto& m : Models(inf, arch)) out.push_back(m.name);
     return out;
 }
 
 std::optional<DriverModel> SelectModel(const InfSource& package, std::u16string_view model,
-                                       sim::Arch arch, SystemInfs& system, Failure* failure) {
+                                       Arch arch, SystemInfs& system, Failure* failure) {
     for (const auto& m : Models(package.inf, arch)) {
         if (!EqualsNoCase(m.name, model)) continue;
         DriverModel out;
@@ -542,7 +531,7 @@ std::optional<DriverModel> SelectModel(const InfSource& package, std::u16string_
     }
     *failure = {ERROR_UNKNOWN_PRINTER_DRIVER,
                 "the INF file offers no model \"" + ToUtf8(std::u16string(model)) + "\" for " +
-                    sim::ArchName(arch) + " Windows"};
+                    ArchName(arch) + " Windows"};
     return std::nullopt;
 }
 

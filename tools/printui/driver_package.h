@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "inf_file.h"
-#include "platform/sim/machine.h"
+#include "printui_host.h"
 
 namespace printui {
 
@@ -104,7 +104,7 @@ struct DriverModel {
 };
 
 // The decoration suffix of an architecture: "NTamd64" for x64 and so on.
-std::u16string ArchDecoration(sim::Arch arch);
+std::u16string ArchDecoration(Arch arch);
 
 // Checks [Version]: a Windows NT signature, the printer class, and a version 3 package.
 // A version 4 package (ClassVer=4.0) is refused with ERROR_NOT_SUPPORTED: Windows stages
@@ -117,11 +117,11 @@ bool CheckPrinterInf(const InfFile& inf, Failure* failure);
 bool OffersId(const InfFile& inf, std::u16string_view id);
 
 // The models the INF offers on arch, in the INF's order, each once.
-std::vector<std::u16string> ModelsFor(const InfFile& inf, sim::Arch arch);
+std::vector<std::u16string> ModelsFor(const InfFile& inf, Arch arch);
 
 // The model named model (compared case-insensitively) for arch, with its files, from
 // the package's INF and the system INF files it names.
 std::optional<DriverModel> SelectModel(const InfSource& package, std::u16string_view model,
-                                       sim::Arch arch, SystemInfs& system, Failure* failure);
+                                       Arch arch, SystemInfs& system, Failure* failure);
 
 }  // namespace printui

@@ -2,8 +2,8 @@
 
 #include <unordered_map>
 
-#include "platform/sim/text.h"
-#include "win32/kernel.h"
+#include "platform/win32.h"
+#include "printui_host.h"
 
 namespace printui {
 namespace {
@@ -82,7 +82,7 @@ std::u16string Evaluate(std::u16string_view raw, const Strings* strings) {
             std::u16string_view name = raw.substr(i + 1, end - i - 1);
             if (name.empty()) {
                 out += u'%';
-            } else if (auto it = strings->find(sim::Fold(name)); it != strings->end()) {
+            } else if (auto it = strings->find(Fold(name)); it != strings->end()) {
                 out += it->second;
             } else {
                 out.append(raw.substr(i, end - i + 1));
@@ -132,7 +132,8 @@ bool DecodeInfText(std::string_view bytes, UINT ansiCodePage, std::u16string* te
         return false;
     }
     text->resize(static_cast<size_t>(n));
-    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text->data(), n);
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                        reinterpret_cast<WCHAR*>(text->data()), n);
     return true;
 }
 
@@ -194,7 +195,7 @@ std::optional<InfFile> InfFile::Parse(std::u16string_view text, InfSyntaxError* 
                 return std::nullopt;
             }
             std::u16string name(Trim(line.substr(1, close - 1)));
-            std::u16string folded = sim::Fold(name);
+            std::u16string folded = Fold(name);
             auto it = index.find(folded);
             if (it == index.end()) {
                 index.emplace(folded, raw.size());
@@ -216,13 +217,13 @@ std::optional<InfFile> InfFile::Parse(std::u16string_view text, InfSyntaxError* 
     if (auto it = index.find(u"STRINGS"); it != index.end()) {
         for (const auto& l : raw[it->second].lines)
             if (l.hasKey)
-                strings[sim::Fold(Evaluate(l.key, nullptr))] =
+                strings[Fold(Evaluate(l.key, nullptr))] =
                     l.fields.empty() ? std::u16string() : Evaluate(l.fields[0], nullptr);
     }
 
     InfFile inf;
     for (const auto& section : raw) {
-        bool isStrings = sim::EqualsNoCase(section.name, u"Strings");
+        bool isStrings = EqualsNoCase(section.name, u"Strings");
         InfSection out{section.name, {}};
         for (const auto& l : section.lines) {
             InfLine line;
@@ -239,7 +240,7 @@ std::optional<InfFile> InfFile::Parse(std::u16string_view text, InfSyntaxError* 
 
 const InfSection* InfFile::Find(std::u16string_view section) const {
     for (const auto& s : m_sections)
-        if (sim::EqualsNoCase(s.name, section)) return &s;
+        if (EqualsNoCase(s.name, section)) return &s;
     return nullptr;
 }
 
@@ -247,7 +248,7 @@ const InfLine* InfFile::FindKey(std::u16string_view section, std::u16string_view
     const InfSection* s = Find(section);
     if (!s) return nullptr;
     for (const auto& l : s->lines)
-        if (l.key && sim::EqualsNoCase(*l.key, key)) return &l;
+        if (l.key && EqualsNoCase(*l.key, key)) return &l;
     return nullptr;
 }
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "win32/types.h"
+#include "platform/win32.h"
 
 namespace printui {
 

@@ -10,11 +10,10 @@
 #include "platform/sim/paths.h"
 #include "platform/sim/text.h"
 #include "platform/win32.h"
+#include "printer_checks.h"
 #include "system_infs.h"
 
 namespace fs = std::filesystem;
-using sim::EqualsNoCase;
-using sim::ToUtf8;
 
 namespace printui {
 namespace {
@@ -24,21 +23,16 @@ bool Fail(Failure* failure, DWORD code, std::string message) {
     return false;
 }
 
-std::u16string Folder(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+Arch PackageArch(sim::Arch arch) {
+    switch (arch) {
+        case sim::Arch::X86: return Arch::X86;
+        case sim::Arch::X64: return Arch::X64;
+        case sim::Arch::IA64: return Arch::IA64;
+        case sim::Arch::ARM64: return Arch::ARM64;
+    }
+    return Arch::X64;
 }
 
-std::u16string FileName(const std::u16string& path) {
-    size_t cut = path.find_last_of(u"\\/");
-    return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
-
-std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
-    if (folder.empty()) return name;
-    if (name.empty()) return folder;
-    return folder + u"\\" + name;
-}
 
 // The folder of a directory id, for the environment whose driver directory is given
 // (C:\Windows\System32\spool\drivers\x64).
@@ -66,56 +60,6 @@ DWORD RegisterMonitor(const std::u16string& name, const std::u16string& file) {
                            static_cast<DWORD>((file.size() + 1) * sizeof(char16_t)));
     RegCloseKey(key);
     return static_cast<DWORD>(e);
-}
-
-const char16_t* EnvironmentName(sim::Arch arch) {
-    switch (arch) {
-        case sim::Arch::X86: return u"Windows NT x86";
-        case sim::Arch::X64: return u"Windows x64";
-        case sim::Arch::IA64: return u"Windows IA64";
-        case sim::Arch::ARM64: return u"Windows ARM64";
-    }
-    return u"Windows x64";
-}
-
-// Printer names may not hold a comma, an exclamation mark or a backslash, and Windows
-// keeps them to 220 characters.
-bool CheckPrinterName(const std::u16string& name, Failure* failure) {
-    if (name.empty() || name.size() > 220 || name.find_first_of(u",!\\") != std::u16string::npos)
-        return Fail(failure, ERROR_INVALID_PRINTER_NAME,
-                    "\"" + ToUtf8(name) + "\" is not a valid printer name");
-    return true;
-}
-
-bool PortExists(const std::u16string& port, Failure* failure) {
-    DWORD needed = 0, returned = 0;
-    if (!EnumPortsW(nullptr, 1, nullptr, 0, &needed, &returned) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return Fail(failure, GetLastError(), "the spooler's ports cannot be listed");
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    if (needed && !EnumPortsW(nullptr, 1, buffer.data(), needed, &needed, &returned))
-        return Fail(failure, GetLastError(), "the spooler's ports cannot be listed");
-    auto* ports = reinterpret_cast<PORT_INFO_1W*>(buffer.data());
-    for (DWORD i = 0; needed && i < returned; ++i)
-        if (ports[i].pName && EqualsNoCase(sim::View(ports[i].pName), port)) return true;
-    return Fail(failure, ERROR_UNKNOWN_PORT, "the port \"" + ToUtf8(port) + "\" does not exist");
-}
-
-bool PrinterAbsent(const std::u16string& name, Failure* failure) {
-    DWORD needed = 0, returned = 0;
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    if (needed == 0) return true;
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-        return Fail(failure, GetLastError(), "the spooler's printers cannot be listed");
-    auto* printers = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i)
-        if (printers[i].pPrinterName && EqualsNoCase(sim::View(printers[i].pPrinterName), name))
-            return Fail(failure, ERROR_PRINTER_ALREADY_EXISTS,
-                        "a printer named \"" + ToUtf8(name) + "\" already exists");
-    return true;
 }
 
 // A file of the driver directory as it was before this attempt, to put back on failure.
@@ -178,7 +122,7 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     if (!CheckPrinterName(request.printerName, failure)) return false;
     auto inf = LoadInf(request.infPath, failure);
     if (!inf || !CheckPrinterInf(*inf, failure)) return false;
-    sim::Arch arch = sim::CurrentMachine().Settings().arch;
+    Arch arch = PackageArch(sim::CurrentMachine().Settings().arch);
     InfSource package{FileName(request.infPath), std::move(*inf), Folder(request.infPath)};
     MachineInfs system;
     auto model = SelectModel(package, request.model, arch, system, failure);

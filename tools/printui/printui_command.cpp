@@ -1,11 +1,7 @@
 #include "printui_command.h"
 
-#include "platform/sim/shell_cmdline.h"
-#include "platform/sim/text.h"
-#include "win32/errors.h"
-
-using sim::EqualsNoCase;
-using sim::ToUtf8;
+#include "platform/win32.h"
+#include "printui_host.h"
 
 namespace printui {
 namespace {
@@ -77,7 +73,7 @@ bool IsPrintUiEntry(const Rundll32Call& call, Failure* failure) {
 }
 
 std::optional<PrintUiCommand> ParsePrintUiEntry(std::u16string_view arguments, Failure* failure) {
-    auto args = sim::SplitCommandLine(arguments, false);
+    auto args = SplitArguments(arguments);
     PrintUiCommand cmd;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::u16string& a = args[i];

@@ -5,14 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/sim/paths.h"
-#include "platform/sim/system_drivers.h"
-#include "platform/sim/text.h"
 #include "platform/win32.h"
+#include "printui_host.h"
 
 namespace fs = std::filesystem;
-using sim::EqualsNoCase;
-using sim::ToUtf8;
 
 namespace printui {
 namespace {
@@ -25,22 +21,27 @@ std::optional<std::string> ReadWhole(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::u16string NameOf(const fs::path& path) {
+    std::u8string name = path.filename().u8string();
+    return ToUtf16(std::string(name.begin(), name.end()));
+}
+
 // The entries of a machine folder, by their names, sorted; none when it is missing.
 std::vector<std::u16string> Entries(const std::u16string& folder, bool folders) {
     std::vector<std::u16string> out;
     DWORD error = 0;
-    auto host = sim::HostPath(folder, &error);
+    auto host = HostPath(folder, &error);
     std::error_code ec;
     if (!host || !fs::is_directory(*host, ec)) return out;
     for (auto it = fs::directory_iterator(*host, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) == folders) out.push_back(sim::ToUtf16(it->path().filename().string()));
+        if (it->is_directory(ec) == folders) out.push_back(NameOf(it->path()));
     std::sort(out.begin(), out.end());
     return out;
 }
 
 bool Exists(const std::u16string& path) {
     DWORD error = 0;
-    auto host = sim::HostPath(path, &error);
+    auto host = HostPath(path, &error);
     std::error_code ec;
     return host && fs::is_regular_file(*host, ec);
 }
@@ -53,7 +54,7 @@ std::optional<InfFile> LoadInf(const std::u16string& infPath, Failure* failure) 
         return std::nullopt;
     };
     DWORD error = 0;
-    auto host = sim::HostPath(infPath, &error);
+    auto host = HostPath(infPath, &error);
     if (!host) return fail(error, "cannot be found");
     std::error_code ec;
     if (!fs::is_regular_file(*host, ec))
@@ -71,19 +72,19 @@ std::optional<InfFile> LoadInf(const std::u16string& infPath, Failure* failure) 
     return inf;
 }
 
-std::string MachineInfs::Where() const { return ToUtf8(sim::kSystemInfFolder); }
+std::string MachineInfs::Where() const { return ToUtf8(SystemInfFolder()); }
 
 const InfSource* MachineInfs::Load(const std::u16string& fileName) {
     for (const auto& s : m_loaded)
         if (EqualsNoCase(s->name, fileName)) return s.get();
     Failure ignored;
-    const std::u16string folder = sim::kSystemInfFolder;
+    const std::u16string folder = SystemInfFolder();
     auto inf = LoadInf(folder + u"\\" + fileName, &ignored);
     if (!inf) return nullptr;
     // The INF's package in the driver store holds its files; an INF without one has
     // them beside it.
     std::u16string root = folder;
-    const std::u16string store = sim::kDriverStoreFolder;
+    const std::u16string store = DriverStoreFolder();
     for (const auto& package : Entries(store, true)) {
         if (package.size() <= fileName.size() + 1 || package[fileName.size()] != u'_' ||
             !EqualsNoCase(package.substr(0, fileName.size()), fileName))
@@ -99,7 +100,7 @@ const InfSource* MachineInfs::Load(const std::u16string& fileName) {
 
 const InfSource* MachineInfs::Find(std::u16string_view name) {
     if (name.find_first_of(u"\\/:") != std::u16string_view::npos) return nullptr;  // a name, not a path
-    for (const auto& file : Entries(sim::kSystemInfFolder, false))
+    for (const auto& file : Entries(SystemInfFolder(), false))
         if (EqualsNoCase(file, name)) return Load(file);
     return nullptr;
 }
@@ -107,7 +108,7 @@ const InfSource* MachineInfs::Find(std::u16string_view name) {
 const InfSource* MachineInfs::CoreDriver(std::u16string_view guid) {
     if (!m_scanned) {
         m_scanned = true;
-        for (const auto& file : Entries(sim::kSystemInfFolder, false))
+        for (const auto& file : Entries(SystemInfFolder(), false))
             if (file.size() > 4 && EqualsNoCase(std::u16string_view(file).substr(file.size() - 4), u".inf"))
                 Load(file);
     }

@@ -201,8 +201,13 @@ Window* ScriptRunner::ActiveDialogOrNull(std::chrono::milliseconds bound) {
     auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
         m_backend.Settle(std::chrono::milliseconds(200));
-        if (Window* d = ActiveDialog()) return d;
-        if (m_backend.HasProgramEnded() || std::chrono::steady_clock::now() >= deadline) return nullptr;
+        // A dialog is there for the user once it shows, after its WM_INITDIALOG: one that is
+        // still being set up (a slow first spooler call, say, where the GUI thread's state
+        // cannot be seen) is waited for, or the user would act on a half-made page.
+        Window* d = ActiveDialog();
+        bool late = std::chrono::steady_clock::now() >= deadline;
+        if (d && (d->Visible() || late)) return d;
+        if (m_backend.HasProgramEnded() || late) return nullptr;
         std::this_thread::sleep_for(1ms);
     }
 }
