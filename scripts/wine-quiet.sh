@@ -19,6 +19,7 @@
 #       wizard:purge-queue), the simulated machine is told to refuse the same: exit code 5 in
 #       both with the same messages, the printer kept
 #   /quiet /model:QB999: exit code 2 in both, the same message on standard error
+#   /quiet /model:QD530 /port:LPT1: under Wine alone, traced: drovan.exe makes no window
 # One line per step: "passed  ..." or "FAILED  ...". Every run has a time limit.
 # Environment: WINE_WORK (scratch folder), WINE_STEP_TIMEOUT (seconds per run, default 90).
 set -uo pipefail
@@ -123,6 +124,32 @@ same_end() {
   return 1
 }
 
+# A quiet installation opens no window: a second model installed with Wine telling, process by
+# process, which modules it loads and which window it could not make (there is no display). The
+# print UI's rundll32 makes its hidden window, as on Windows; drovan.exe must make none.
+no_window() {
+  local lang="$1" trace="$work/$1-window.trace" pid rc others
+  (cd "$work/package" && env -u DISPLAY LANG="${locale[$lang]}" LC_ALL="${locale[$lang]}" \
+    WINEDEBUG=-all,+pid,+loaddll,err+winediag \
+    timeout --kill-after=5 "$step_timeout" wine drovan.exe /quiet /model:QD530 /port:LPT1: >"$trace" 2>&1)
+  rc=$?
+  pid="$(tr -d '\r' <"$trace" | sed -n 's/^\([0-9a-f]\{4,\}\):[0-9a-f]\{4,\}:trace:loaddll:.*\\\\drovan\.exe".*/\1/p' | head -n 1)"
+  if [ "$rc" -ne 0 ]; then
+    fail "no window ($lang): the quiet installation of QD530 on LPT1: ended with $rc: $(tr -d '\r' <"$trace" | grep -v ':trace:' | head -c 300)"
+  elif [ -z "$pid" ]; then
+    fail "no window ($lang): Wine's trace names no process of drovan.exe ($trace)"
+  elif tr -d '\r' <"$trace" | grep -q "^$pid:[0-9a-f]\{4,\}:err:winediag:nodrv_CreateWindow"; then
+    fail "no window ($lang): drovan.exe (process $pid) tried to make a window ($trace)"
+  else
+    # The processes that did try, by their program's name (Wine's desktop, the print UI).
+    others="$(tr -d '\r' <"$trace" | awk -F: '
+      /:trace:loaddll:.*\.exe" at / { n = $0; sub(/" at .*/, "", n); sub(/.*\\/, "", n); exe[$1] = n }
+      /nodrv_CreateWindow Application/ { tried[$1] = 1 }
+      END { for (p in tried) printf "%s%s", (k++ ? ", " : ""), (p in exe ? exe[p] : p) }')"
+    echo "passed  no window ($lang): drovan.exe made none during a quiet installation (Wine found no display for ${others:-no process})"
+  fi
+}
+
 for lang in en cn; do
   lines="$(bash "$root/scripts/wine-env.sh" --reset "$WINEPREFIX" "$build")" || { fail "quiet runs ($lang): no fresh prefix"; continue; }
   while IFS= read -r line; do export "$line"; done <<<"$lines"
@@ -174,5 +201,6 @@ for lang in en cn; do
   fi
   both "$lang" "$lang-wrong" /quiet /model:QB999
   same_end "$lang" "$lang-wrong" 2 "wrong command line"
+  no_window "$lang"
 done
 [ "$failures" -eq 0 ]
