@@ -146,6 +146,7 @@ void CDrovanDlg::SetSerialDefaults() {
 }
 
 void CDrovanDlg::WriteLanguageMarker() {
+    if (theApp.IsDryRun()) return;  // a dry run changes nothing on the machine
     if (_access("C:\\Temp", 0) != 0) CreateDirectoryA("C:\\Temp", NULL);
 
     LANGID nLang = GetUserDefaultLangID();

@@ -174,6 +174,14 @@ std::variant<std::vector<Command>, ScriptError> ParseScript(std::istream& in) {
         } else if (verb == "dump") {
             if (auto e = want(1, "dump")) return *e;
             c.kind = Command::Dump;
+        } else if (verb == "check") {
+            long long state;
+            if (auto e = want(3, "check ID 0|1|2")) return *e;
+            if (!ParseId(t[1], c.id)) return fail("not a control ID: " + t[1].value);
+            if (!ParseInt(t[2], state) || state < BST_UNCHECKED || state > BST_INDETERMINATE)
+                return fail("not a check state (0, 1 or 2): " + t[2].value);
+            c.kind = Command::Check;
+            c.index = static_cast<int>(state);
         } else if (verb == "focus") {
             if (auto e = want(1, "focus")) return *e;
             c.kind = Command::Focus;
@@ -362,6 +370,16 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
         });
         if (!closed)
             return ScriptError{c.line, "dialog " + std::to_string(id) + " did not close within " + std::to_string(bound) + " ms"};
+        break;
+    }
+    case Command::Check: {
+        // What the program's own CheckDlgButton does: no click, no notification, and the
+        // control need not be shown.
+        Window* w = control(err);
+        if (!w) return err;
+        if (w->kind != WindowKind::Button) return ScriptError{c.line, "control " + sid + " is not a button"};
+        int state = c.index;
+        m_backend.Perform([w, state] { Send(*w, BM_SETCHECK, static_cast<WPARAM>(state), 0); });
         break;
     }
     case Command::Dump:
