@@ -200,6 +200,9 @@ int CmdReg(Context& c, const Args& args) {
     if (verb != "query" && verb != "set" && verb != "delete")
         return Usage(c, "unknown reg verb '" + verb + "' (query, set, delete, export, import)");
     if (args.size() < 2) return Usage(c, "reg " + verb + " needs a registry path");
+    // Paths, names and data are UTF-8 text: a byte that is not would become U+FFFD unseen.
+    for (const auto& a : args)
+        if (!sim::IsValidUtf8(a)) return Usage(c, "'" + a + "' is not valid UTF-8 text");
     auto path = ParseRegPath(c, args[1]);
     if (!path) return 2;
     std::optional<uint32_t> type;
@@ -207,7 +210,9 @@ int CmdReg(Context& c, const Args& args) {
     if (verb == "set") {
         if (args.size() < 5) return Usage(c, "reg set takes PATH NAME TYPE DATA...");
         type = ParseType(args[3]);
-        if (!type) return Usage(c, "unknown value type '" + args[3] + "' (REG_SZ, REG_DWORD, REG_BINARY, REG_MULTI_SZ, ...)");
+        if (!type)
+            return Usage(c, "unknown value type '" + args[3] +
+                                "' (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE)");
         std::string why;
         data = ParseData(*type, Args(args.begin() + 4, args.end()), &why);
         if (!data) return Usage(c, "bad data for " + args[3] + ": " + why);
