@@ -83,9 +83,8 @@ std::optional<RegPath> ParseRegPath(Context& c, const std::string& text) {
     std::optional<std::vector<std::u16string>> parts;
     if (rooted) parts = sim::reg::SplitPath(rooted->second);
     if (!rooted || !parts) {
-        *c.err << "drovan-machine: malformed registry path '" << text
-               << "': it must start with HKLM, HKCU, HKU or HKCR (or their long names) and "
-                  "have no empty parts\n";
+        Usage(c, "malformed registry path '" + text +
+                     "': it must start with HKLM, HKCU, HKU or HKCR (or their long names) and have no empty parts");
         return std::nullopt;
     }
     return RegPath{rooted->first, *parts, text};
