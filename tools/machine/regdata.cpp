@@ -48,6 +48,15 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+// The number of a REG_DWORD or REG_QWORD that has its type's size (little-endian).
+std::optional<uint64_t> NumberOf(const sim::reg::Value& v) {
+    const size_t size = v.type == 4 ? 4 : v.type == 11 ? 8 : 0;
+    if (size == 0 || v.data.size() != size) return std::nullopt;
+    uint64_t n = 0;
+    for (size_t i = size; i-- > 0;) n = (n << 8) | static_cast<unsigned char>(v.data[i]);
+    return n;
+}
+
 // A number as an administrator types it: decimal, or hex after 0x. No sign, no blanks, no
 // octal (a leading zero is decimal), nothing past max.
 std::optional<uint64_t> ParseUnsigned(const std::string& s, uint64_t max) {
@@ -94,21 +103,11 @@ std::string FormatData(const sim::reg::Value& v) {
         case 1:
         case 2: return Text(v.data);
         case 4:
-            if (v.data.size() == 4) {
-                uint32_t d;
-                std::memcpy(&d, v.data.data(), 4);
-                char buf[32];
-                std::snprintf(buf, sizeof buf, "0x%08x (%u)", d, d);
-                return buf;
-            }
-            return Hex(v.data);
         case 11:
-            if (v.data.size() == 8) {
-                uint64_t q;
-                std::memcpy(&q, v.data.data(), 8);
+            if (auto n = NumberOf(v)) {
                 char buf[48];
-                std::snprintf(buf, sizeof buf, "0x%016llx (%llu)", static_cast<unsigned long long>(q),
-                              static_cast<unsigned long long>(q));
+                std::snprintf(buf, sizeof buf, v.type == 4 ? "0x%08llx (%llu)" : "0x%016llx (%llu)",
+                              static_cast<unsigned long long>(*n), static_cast<unsigned long long>(*n));
                 return buf;
             }
             return Hex(v.data);
@@ -126,18 +125,8 @@ std::string FormatDataJson(const sim::reg::Value& v) {
         case 1:
         case 2: return JsonString(Text(v.data));
         case 4:
-            if (v.data.size() == 4) {
-                uint32_t d;
-                std::memcpy(&d, v.data.data(), 4);
-                return std::to_string(d);
-            }
-            return JsonString(Hex(v.data));
         case 11:
-            if (v.data.size() == 8) {
-                uint64_t q;
-                std::memcpy(&q, v.data.data(), 8);
-                return std::to_string(q);
-            }
+            if (auto n = NumberOf(v)) return std::to_string(*n);
             return JsonString(Hex(v.data));
         case 7: {
             std::string out = "[";
