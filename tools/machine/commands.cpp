@@ -61,15 +61,10 @@ int Guard(Context& c, F&& body) {
     }
 }
 
-
 bool ParseNumber(const std::string& s, unsigned long long max, unsigned long long* out) {
-    if (s.empty() || s[0] == '-') return false;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long v = std::strtoull(s.c_str(), &end, 0);
-    if (*end || errno || v > max) return false;
-    *out = v;
-    return true;
+    auto v = ParseUnsigned(s, max);
+    if (v) *out = *v;
+    return v.has_value();
 }
 
 struct RegPath {

@@ -57,6 +57,8 @@ std::optional<uint64_t> NumberOf(const sim::reg::Value& v) {
     return n;
 }
 
+}  // namespace
+
 // A number as an administrator types it: decimal, or hex after 0x. No sign, no blanks, no
 // octal (a leading zero is decimal), nothing past max.
 std::optional<uint64_t> ParseUnsigned(const std::string& s, uint64_t max) {
@@ -76,8 +78,6 @@ std::optional<uint64_t> ParseUnsigned(const std::string& s, uint64_t max) {
     }
     return v;
 }
-
-}  // namespace
 
 const char* TypeName(uint32_t type) {
     switch (type) {
