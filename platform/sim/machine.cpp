@@ -57,7 +57,12 @@ LANGID LangFromLocale() {
     return 1033;
 }
 
-UINT AnsiCodePageFor(LANGID lang) { return lang == 2052 ? 936 : 1252; }
+UINT AnsiCodePageFor(LANGID lang) {
+    // Chinese as written in the PRC and Singapore, and as written in Taiwan, Hong Kong and Macao.
+    if (lang == 2052 || lang == 4100) return 936;
+    if (lang == 1028 || lang == 3076 || lang == 5124) return 950;
+    return 1252;
+}
 
 namespace {
 

@@ -158,7 +158,7 @@ int CmdPrinters(Context& c, const Args& args) {
             for (auto& p : spool::Connections(db)) list.push_back(std::move(p));
             return std::pair{list, spool::DefaultPrinter(db)};
         });
-        auto isDefault = [&](const spool::Printer& p) { return def && sim::EqualsNoCase(*def, p.name); };
+        auto isDefault = [&def = def](const spool::Printer& p) { return def && sim::EqualsNoCase(*def, p.name); };
         if (c.json) {
             *c.out << "[";
             bool first = true;

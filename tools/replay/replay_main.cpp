@@ -16,9 +16,11 @@
 // On Windows the run acts on the real system: there is no --machine, the script's waits are
 // real time, and the program's own MessageBoxW calls are answered from the script like the
 // framework's boxes (replay_home_win32.cpp).
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -179,12 +181,23 @@ int main(int argc, char** argv) {
     if (args.script == "-") {
         text << std::cin.rdbuf();
     } else {
+        // A folder opens as a stream on some systems and reads as nothing: it would run the
+        // program with an empty script.
+        std::error_code ec;
+        if (std::filesystem::is_directory(args.script, ec)) {
+            std::fprintf(stderr, "drovan-replay: %s is a folder, not a script file\n", args.script.c_str());
+            return kScriptErrorExit;
+        }
         std::ifstream in(args.script, std::ios::binary);
         if (!in) {
             std::fprintf(stderr, "drovan-replay: cannot read %s: %s\n", args.script.c_str(), std::strerror(errno));
             return kScriptErrorExit;
         }
         text << in.rdbuf();
+        if (in.bad()) {
+            std::fprintf(stderr, "drovan-replay: cannot read %s: %s\n", args.script.c_str(), std::strerror(errno));
+            return kScriptErrorExit;
+        }
     }
     const std::string scriptName = args.script == "-" ? "<stdin>" : args.script;
 
