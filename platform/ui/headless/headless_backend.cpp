@@ -18,9 +18,10 @@ constexpr auto kRealTimePerStep = std::chrono::microseconds(1000);  // what othe
 HeadlessBackend::HeadlessBackend(Transcript& transcript) : m_transcript(transcript) {}
 HeadlessBackend::~HeadlessBackend() = default;
 
-void HeadlessBackend::Create(Window& dialog) {
+bool HeadlessBackend::Create(Window& dialog) {
     AttachDrawingSurface(dialog);
     m_transcript.Line("open " + std::to_string(dialog.id));
+    return true;
 }
 
 void HeadlessBackend::Destroy(Window& dialog) { DetachDrawingSurface(dialog); }

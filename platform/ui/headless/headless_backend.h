@@ -40,7 +40,7 @@ public:
     ~HeadlessBackend() override;
 
     // Backend.
-    void Create(Window& dialog) override;
+    bool Create(Window& dialog) override;
     void Destroy(Window& dialog) override;
     void Update(Window&, Change) override {}
     void RunModalLoop(Window& dialog) override;
