@@ -19,7 +19,8 @@
 #    with the model's driver and as the default printer (still there after the refused deletion);
 #    the serial settings in the spooler's Ports key are the simulated machine's.
 # 2. On a virtual screen (Xvfb): ui_win32_tests.exe, the dialog manager's rules through the
-#    Win32 backend on real windows (keys and commands posted as a user's keyboard makes them).
+#    Win32 backend on real windows (keys and commands posted as a user's keyboard makes them);
+#    ui_win32_pictures_tests.exe, every picture of the program's dialogs on real windows.
 # 3. drovan.exe from its package on a virtual screen (Xvfb), driven with real input (xdotool)
 #    in both languages through every page, the success box, the closing dialog and, on a second
 #    run, the installed-driver dialog: each screen captured into
@@ -186,6 +187,16 @@ elif timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_tests.exe"
   echo "passed  ui_win32_tests: Escape, Close and the focus on the Win32 backend ($(took) s)"
 else
   fail "ui_win32_tests: $(tr -d '\r' <"$work/ui-win32.log" | grep -E -A3 'Failure|FAILED|timed out' | head -n 20)"
+fi
+# The pictures: each holds its bitmap at its size, a shown one has its pixels on the screen.
+step_start=$SECONDS
+timeout --kill-after=5 "$step_timeout" wine "$build/bin/ui_win32_pictures_tests.exe" --gtest_brief=1 --gtest_color=no \
+  >"$work/ui-win32-pictures.log" 2>&1
+rc=$?
+if [ "$rc" -eq 0 ]; then
+  echo "passed  ui_win32_pictures_tests: the dialogs' pictures on the Win32 backend ($(took) s)"
+else
+  fail "ui_win32_pictures_tests: exit $rc (124: over $step_timeout s) $(tr -d '\r' <"$work/ui-win32-pictures.log" | grep -E -A3 'Failure|FAILED' | head -n 20)"
 fi
 
 # drovan-dialog-geometry.exe on dialog ID: "--window" (X Y W H on the screen), "--point C"

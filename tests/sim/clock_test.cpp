@@ -7,40 +7,42 @@
 
 namespace {
 
-// Waits in real time for a condition another thread brings about (bounded).
-template <class F>
-bool Eventually(F done) {
-    for (int i = 0; i < 2000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
-}
+struct Sleeper {
+    std::atomic<std::thread::id> thread{};
+    std::atomic<bool> woke{false};
+};
 
 }  // namespace
 
-// Driven time moves only when the test says so; once driven, a process stays driven.
+// Driven time moves only when the test says so; once driven, a process stays driven. Each
+// Advance happens while the waiting thread is known to be asleep, so the deadline it took is
+// the one the test means whenever the thread got to run.
 TEST(DrivenClock, SleepsAndTimeOutsFollowTheDrivenClock) {
     sim::clock::Drive();
     ASSERT_TRUE(sim::clock::IsDriven());
     DWORD start = GetTickCount();
 
-    std::atomic<bool> woke{false};
+    Sleeper s;
     HANDLE sleeper = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        auto* me = static_cast<Sleeper*>(p);
+        me->thread = std::this_thread::get_id();
         Sleep(45000);  // a long fixed pause, as the driver retries take
-        static_cast<std::atomic<bool>*>(p)->store(true);
+        me->woke = true;
         return 7;
-    }, &woke, 0, nullptr);
+    }, &s, 0, nullptr);
     ASSERT_NE(sleeper, nullptr);
-
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(woke) << "no machine time has passed";
+    ASSERT_TRUE(Eventually([&] { return s.thread.load() != std::thread::id() && Asleep(s.thread); }));
+    EXPECT_FALSE(s.woke) << "no machine time has passed";
     sim::clock::Advance(44999);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(woke) << "1 ms of the pause is left";
+    ASSERT_TRUE(Eventually([&] { return Asleep(s.thread) || s.woke; }));
+    EXPECT_FALSE(s.woke) << "1 ms of the pause is left";
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(sleeper, &code));
     EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
     sim::clock::Advance(1);
-    EXPECT_TRUE(Eventually([&] { return woke.load(); }));
-    EXPECT_EQ(WaitForSingleObject(sleeper, 0), WAIT_OBJECT_0);
+    // The thread's handle is signalled only after its function has returned.
+    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(sleeper, 0) == WAIT_OBJECT_0; }));
+    EXPECT_TRUE(s.woke);
     EXPECT_TRUE(GetExitCodeThread(sleeper, &code));
     EXPECT_EQ(code, 7u);
     CloseHandle(sleeper);
@@ -50,9 +52,11 @@ TEST(DrivenClock, SleepsAndTimeOutsFollowTheDrivenClock) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<DWORD> result{0xFFFF};
     std::thread waiter([&] { result = WaitForSingleObject(event, 120000); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(result.load(), 0xFFFFu);
-    sim::clock::Advance(120000);
+    EXPECT_TRUE(Eventually([&] { return Asleep(waiter.get_id()); }));
+    sim::clock::Advance(119999);
+    EXPECT_TRUE(Eventually([&] { return Asleep(waiter.get_id()) || result != 0xFFFFu; }));
+    EXPECT_EQ(result.load(), 0xFFFFu) << "1 ms of the time-out is left";
+    sim::clock::Advance(1);
     waiter.join();
     EXPECT_EQ(result.load(), static_cast<DWORD>(WAIT_TIMEOUT));
 
@@ -69,10 +73,6 @@ TEST(DrivenClock, SleepsAndTimeOutsFollowTheDrivenClock) {
 // to sleep (or left the wait) it is not waiting.
 TEST(DrivenClock, WaitingThreadsAreKnownUntilTheyAreWoken) {
     sim::clock::Drive();
-    auto waiting = [](std::thread::id id) {
-        std::lock_guard lock(sim::clock::Lock());
-        return sim::clock::IsWaitingLocked(id);
-    };
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::atomic<int> woken{0};
     std::atomic<bool> done{false};
@@ -80,21 +80,21 @@ TEST(DrivenClock, WaitingThreadsAreKnownUntilTheyAreWoken) {
         while (WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0 && !done) ++woken;
     });
     const std::thread::id id = waiter.get_id();
-    EXPECT_TRUE(Eventually([&] { return waiting(id); }));
-    EXPECT_FALSE(waiting(std::this_thread::get_id()));
+    EXPECT_TRUE(Eventually([&] { return Asleep(id); }));
+    EXPECT_FALSE(Asleep(std::this_thread::get_id()));
 
     // Time passing wakes every waiter to look; it goes back to sleep without the event.
     sim::clock::Advance(1000);
-    EXPECT_TRUE(Eventually([&] { return waiting(id); }));
+    EXPECT_TRUE(Eventually([&] { return Asleep(id); }));
     EXPECT_EQ(woken.load(), 0);
 
     // The event: after it the thread is not waiting until it has counted and slept again.
     SetEvent(event);
-    EXPECT_TRUE(Eventually([&] { return woken.load() == 1 && waiting(id); }));
+    EXPECT_TRUE(Eventually([&] { return woken.load() == 1 && Asleep(id); }));
 
     done = true;
     SetEvent(event);
     waiter.join();
-    EXPECT_FALSE(waiting(id));
+    EXPECT_FALSE(Asleep(id));
     CloseHandle(event);
 }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/sim/clock.h"
+
 namespace fs = std::filesystem;
 
 void FreshMachine::SetUp() {
@@ -35,4 +37,9 @@ CommandResult RunCommand(const std::string& command) {
     int status = pclose(p);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+bool Asleep(std::thread::id thread) {
+    std::lock_guard lock(sim::clock::Lock());
+    return sim::clock::IsWaitingLocked(thread);
 }

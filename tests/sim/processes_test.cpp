@@ -1,9 +1,15 @@
+#include <atomic>
 #include <csignal>
+#include <fstream>
+#include <thread>
 
 #include "fresh_machine.h"
+#include "platform/sim/clock.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/process.h"
 #include "platform/win32.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -87,15 +93,28 @@ TEST_F(ProcessesTest, ChildProcessesSeeTheMachinesFaults) {
     EXPECT_EQ(RunWriter({"open", "Software\\Seen"}), 0u) << "a once-only fault is used up by the child";
 }
 
+// The time-out is on the driven clock, and the child cannot end before the test lets it
+// (it waits for a file to appear): the outcome does not depend on how loaded the host is.
 TEST_F(ProcessesTest, WaitForAProcessTimesOut) {
-    std::vector<std::string> sleeper{"/bin/sleep", "2"};
+    sim::clock::Drive();
+    const fs::path go = m_folder.parent_path() / "go";
+    std::vector<std::string> child{"/bin/sh", "-c", "while [ ! -e \"$0\" ]; do sleep 0.01; done", go.string()};
     DWORD error = 0;
-    HANDLE p = sim::StartProcess(sleeper, "", &error);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(WaitForSingleObject(p, 50), static_cast<DWORD>(WAIT_TIMEOUT));
+    HANDLE p = sim::StartProcess(child, "", &error);
+    ASSERT_NE(p, nullptr) << "error " << error;
+    std::atomic<DWORD> result{0xFFFF};
+    std::thread waiter([&] { result = WaitForSingleObject(p, 50); });
+    EXPECT_TRUE(Eventually([&] { return Asleep(waiter.get_id()); }));
+    sim::clock::Advance(50);
+    waiter.join();
+    EXPECT_EQ(result.load(), static_cast<DWORD>(WAIT_TIMEOUT));
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeProcess(p, &code));
     EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
+    std::ofstream{go};
+    EXPECT_EQ(WaitForSingleObject(p, INFINITE), WAIT_OBJECT_0) << "ends once it may";
+    EXPECT_TRUE(GetExitCodeProcess(p, &code));
+    EXPECT_EQ(code, 0u);
     CloseHandle(p);
 
     SetLastError(0xdeadbeef);

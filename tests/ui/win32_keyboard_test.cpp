@@ -16,8 +16,8 @@
 
 #include "platform/ui/afx.h"
 #include "platform/ui/dialog_manager.h"
-#include "platform/ui/win32/win32_backend.h"
 #include "res/test/test_dialogs.h"
+#include "win32_fixture.h"
 
 using namespace drovan::ui;
 
@@ -37,15 +37,8 @@ protected:
     }
 };
 
-class Win32Keyboard : public ::testing::Test {
+class Win32Keyboard : public Win32BackendTest {
 protected:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES};
-        InitCommonControlsEx(&controls);
-        SetBackend(&backend);
-    }
-    void TearDown() override { SetBackend(nullptr); }
-
     // Runs f on the GUI thread, from its loop, and waits for it (a bounded while).
     template <class F>
     auto OnGui(F f) {
@@ -98,7 +91,6 @@ protected:
     // The user's side, on a thread of its own.
     void Play();
 
-    win32::Win32Backend backend;
     CKeysDlg dlg;
     int m_mark = 0;  // the last position Flush posted
 };
