@@ -387,9 +387,8 @@ DWORD FileChanges::Put(const fs::path& source, const fs::path& target) {
     if (fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
 
     // Staged before in this transaction: the new copy takes the place of the first.
-    Change* change = nullptr;
-    for (auto it = m_changes.rbegin(); it != m_changes.rend() && !change; ++it)
-        if (it->folder == f && it->name == name) change = &*it;
+    auto known = f->staged.find(name);
+    Change* change = known != f->staged.end() ? &m_changes[known->second] : nullptr;
     std::string staged = Suffixed(name, "new");
     if (change) Unstage(*change);
     Fd out(openat(f->fd.Get(), staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -399,14 +398,16 @@ DWORD FileChanges::Put(const fs::path& source, const fs::path& target) {
     if (!e && fstat(out.Get(), &made) != 0) e = ErrorFromErrno(errno);
     if (e) {
         unlinkat(f->fd.Get(), staged.c_str(), 0);
-        if (change) change->name.clear();  // its earlier copy is gone too: withdrawn
+        if (change) change->withdrawn = true;  // its earlier copy is gone too
         return e;
     }
     if (!change) {
+        f->staged.emplace(name, m_changes.size());
         m_changes.push_back({f, name, Kind::Put});
         change = &m_changes.back();
     }
     change->kind = Kind::Put;
+    change->withdrawn = false;
     change->staged = made.st_ino;
     f->names.Add(name);
     CrashPoint("files-stage");
@@ -422,6 +423,7 @@ DWORD FileChanges::Remove(const fs::path& target) {
     auto name = f->names.Find(ToUtf16(target.filename().string()));
     if (!name) return ERROR_SUCCESS;
     if (name->size() + kSuffixLength > kNameMax) return ERROR_FILENAME_EXCED_RANGE;
+    f->staged.erase(*name);
     m_changes.push_back({f, *name, Kind::Remove});
     f->names.Remove(ToUtf16(*name));
     return ERROR_SUCCESS;
@@ -429,18 +431,21 @@ DWORD FileChanges::Remove(const fs::path& target) {
 
 void FileChanges::DropFrom(size_t count) {
     while (m_changes.size() > count) {
-        Unstage(m_changes.back());
+        Change& c = m_changes.back();
+        Unstage(c);
+        if (auto it = c.folder->staged.find(c.name); it != c.folder->staged.end() && it->second == m_changes.size() - 1)
+            c.folder->staged.erase(it);
         m_changes.pop_back();
     }
 }
 
 void FileChanges::Unstage(const Change& c) noexcept {
-    if (c.kind == Kind::Put && !c.name.empty() && c.folder->fd)
+    if (c.kind == Kind::Put && !c.withdrawn && c.folder->fd)
         unlinkat(c.folder->fd.Get(), Suffixed(c.name, "new").c_str(), 0);
 }
 
 void FileChanges::ApplyOne(Change& c) {
-    if (c.name.empty()) return;  // a copy that failed and was withdrawn
+    if (c.withdrawn) return;  // a copy that failed
     int fd = c.folder->fd.Get();
     const char* name = c.name.c_str();
     std::string staged = Suffixed(c.name, "new"), old = Suffixed(c.name, "old");
@@ -502,7 +507,7 @@ void FileChanges::UndoApplied() noexcept {
                         renameat(fd, old.c_str(), fd, c.name.c_str());
                 }
                 // The staged copy was renamed into place and is gone with the undo.
-                if (c.done == Done::Replaced) c.name.clear();
+                if (c.done == Done::Replaced) c.withdrawn = true;
                 break;
             case Done::Added:
                 if (placed && at.st_ino == c.staged) unlinkat(fd, c.name.c_str(), 0);
@@ -523,8 +528,10 @@ void FileChanges::Ended(bool committed) noexcept {
     UndoApplied();
     DropFrom(0);
     // Other processes may change the folders before the body runs again.
-    for (auto& [host, f] : m_folders)
+    for (auto& [host, f] : m_folders) {
+        f->staged.clear();
         if (f->opened) f->names = FolderNames(f->fd.Get());
+    }
 }
 
 // ---- The machine's journal ------------------------------------------------------------

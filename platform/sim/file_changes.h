@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "files.h"
@@ -94,6 +95,7 @@ private:
         Fd fd;
         bool opened = false;
         FolderNames names;
+        std::unordered_map<std::string, size_t> staged;  // name -> its Put among the changes
     };
     enum class Kind { Put, Remove };
     enum class Done { Nothing, Replaced, Added, Removed };
@@ -102,7 +104,8 @@ private:
         std::string name;  // as it is spelt in the folder
         Kind kind;
         Done done = Done::Nothing;
-        ino_t staged = 0;  // the .new copy's inode
+        ino_t staged = 0;        // the .new copy's inode
+        bool withdrawn = false;  // its copy is gone (a failed copy, or undone)
     };
 
     FileChanges(Store& db, int64_t id, std::string token) : m_db(db), m_id(id), m_token(std::move(token)) {}
