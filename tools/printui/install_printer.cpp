@@ -294,6 +294,10 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
                     abortWith(e, "the language monitor \"" + ToUtf8(monitor) + "\" cannot be registered");
             sim::CrashPoint("printui-between-driver-and-printer");
             HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+            // Another print UI may have taken the name since it was checked: the same
+            // failure as when it was taken before, and this attempt leaves nothing.
+            if (!h && GetLastError() == ERROR_PRINTER_ALREADY_EXISTS)
+                abortWith(ERROR_PRINTER_ALREADY_EXISTS, "a printer named \"" + ToUtf8(printerName) + "\" already exists");
             if (!h) abortWith(GetLastError(), "the printer \"" + ToUtf8(printerName) + "\" cannot be added");
             ClosePrinter(h);
         });
