@@ -35,14 +35,15 @@ void BulkPackage::Write(const fs::path& folder) const {
            "DataSection=UNIDRV_DATA\r\nInclude=ntprint.inf\r\nNeeds=UNIDRV.OEM\r\n\r\n"
            "[DestinationDirs]\r\nDefaultDestDir=66000\r\n\r\n"
            "[SourceDisksNames]\r\n1=%Disk%,,,\r\n\r\n[BULK_FILES]\r\n";
-    for (size_t i = 0; i < count; ++i) out << FileName(i) << "\r\n";
+    auto source = [&](size_t i) { return renameFirst && i == 0 ? SourceName(i) : FileName(i); };
+    for (size_t i = 0; i < count; ++i) out << FileName(i) << (source(i) != FileName(i) ? "," + source(i) : "") << "\r\n";
     out << "\r\n[SourceDisksFiles]\r\n" << GpdName() << "=1\r\n";
-    for (size_t i = 0; i < count; ++i) out << FileName(i) << "=1\r\n";
+    for (size_t i = 0; i < count; ++i) out << source(i) << "=1\r\n";
     out << "\r\n[Strings]\r\nMaker=\"Drovan\"\r\nDisk=\"Bulk driver package\"\r\n";
     out.close();
     if (!withFiles) return;
     std::ofstream(folder / GpdName(), std::ios::binary | std::ios::trunc)
         << "*GPDFileVersion: \"1.0\"\r\n*% edition " << edition << "\r\n";
     for (size_t i = 0; i < count; ++i)
-        std::ofstream(folder / FileName(i), std::ios::binary | std::ios::trunc) << Content(i);
+        std::ofstream(folder / source(i), std::ios::binary | std::ios::trunc) << Content(i);
 }

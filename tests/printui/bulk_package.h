@@ -16,12 +16,14 @@ struct BulkPackage {
     size_t largeBytes = 4 << 20;
     std::string edition = "1";           // written into every file
     bool withFiles = true;               // false: only the INF, its files absent
+    bool renameFirst = false;            // the first file lies in the package as SourceName(0)
 
     // Writes the INF (and the files) into folder; the files' times are now, so that an
     // edition written later is newer than the one before.
     void Write(const std::filesystem::path& folder) const;
     // The name of the i-th file, and what it holds in this edition.
     static std::string FileName(size_t i);
+    static std::string SourceName(size_t i) { return "src-" + FileName(i); }
     std::string Content(size_t i) const;
     std::string GpdName() const { return "bulk.gpd"; }
 };
