@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -74,14 +75,14 @@ protected:
         return a;
     }
 
-    // Where a kill from outside landed, read from the journal before anyone finishes it.
-    std::string Landed(const RunResult& r, const std::string& printer) {
+    // Where a kill from outside landed, read from the journal before anyone finishes it;
+    // done: whether the store shows the work done (the printer there, the driver gone).
+    std::string Landed(const RunResult& r, const std::function<bool(sim::Store&)>& done) {
         if (!r.killed) return "ran to its end before the kill";
         auto& db = sim::CurrentMachine().Db();
         auto sets = sim::ListFileChanges(db);
         if (sets.empty()) {
-            bool there = false;
-            db.Read([&] { there = sim::spool::FindPrinter(db, sim::ToUtf16(printer)).has_value(); });
+            bool there = db.Read([&] { return done(db); });
             return there ? "after its commit and clean-up" : "before its files were journalled";
         }
         for (const auto& s : sets)
@@ -117,7 +118,8 @@ protected:
             kill(pid, SIGKILL);
         }
         RunResult r = WaitProgram(pid);
-        std::string where = delayUs >= 0 ? "timed kill, " + Landed(r, printer) : point;
+        auto printed = [&](sim::Store& db) { return sim::spool::FindPrinter(db, sim::ToUtf16(printer)).has_value(); };
+        std::string where = delayUs >= 0 ? "timed kill, " + Landed(r, printed) : point;
         if (delayUs < 0) {
             EXPECT_TRUE(r.killed) << point << " was not reached";
         }
@@ -149,7 +151,10 @@ protected:
         if (delayUs < 0) {
             EXPECT_TRUE(r.killed) << point << " was not reached";
         }
-        std::string where = delayUs >= 0 ? (r.killed ? "timed kill" : "timed kill, ran to its end") : point;
+        auto gone = [&](sim::Store& db) {
+            return !sim::spool::FindDriver(db, *sim::spool::FindEnvironment(u"Windows x64"), sim::ToUtf16(m_bulk.model));
+        };
+        std::string where = delayUs >= 0 ? "timed kill, " + Landed(r, gone) : point;
         ++m_landed["drovan-machine deleting the driver: " + where];
         MachineAudit a = Audit("a deletion killed at " + where);
         if (a.drivers.count(m_bulk.model)) {
@@ -217,14 +222,20 @@ TEST_F(Crashes, PrintUiAndDeletionKilledAtRandomMoments) {
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(RunProgram(BulkPrintUi("Timed"), m_folder).Ok());
     long installUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    RemoveBulk();  // and a deletion
+    ASSERT_TRUE(RunProgram(BulkPrintUi("Timed"), m_folder).Ok());
+    ASSERT_TRUE(RunProgram(Tool({"printer", "delete", "Timed"}), m_folder).Ok());
+    start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunProgram(Tool({"driver", "delete", m_bulk.model}), m_folder).Ok());
+    long deleteUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     std::mt19937 random(12345);
     long rounds = Rounds(24);
     for (long i = 0; i < rounds; ++i) {
-        long delay = std::uniform_int_distribution<long>(0, installUs)(random);
         if (i % 4 == 3)
-            KilledDelete("", delay / 4);
+            KilledDelete("", std::uniform_int_distribution<long>(0, deleteUs)(random));
         else
-            KilledInstall(static_cast<int>(i) + 100, i % 2 == 0, "", delay, "print UI installing");
+            KilledInstall(static_cast<int>(i) + 100, i % 2 == 0, "", std::uniform_int_distribution<long>(0, installUs)(random),
+                          "print UI installing");
     }
 }
 

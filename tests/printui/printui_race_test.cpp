@@ -1,8 +1,9 @@
 // Installations of one model at once: two print UIs, each with its own edition of the
 // package, for one printer name or for two; and two wizards racing for one printer name
 // on different ports. The surviving driver always has all its files, of one edition; for
-// one name exactly one print UI and one wizard succeed, and the print UI that lost fails
-// as when the name was taken before it started.
+// one name exactly one print UI and one wizard succeed, the print UI that lost fails as
+// when the name was taken before it started, and the wizard that lost reports the failure
+// (or, come too late to race, is offered the installed driver).
 //
 // DROVAN_RACE_ROUNDS=N sets the number of rounds (default 12 for the print UIs, a third of
 // that for the wizards).
@@ -115,7 +116,7 @@ TEST_F(Races, TwoWizardsRacingForOnePrinterName) {
     };
     const std::string success = "Printer driver installation success!", failure = "Printer driver installation failed!";
     long rounds = std::max(1L, Rounds(12) / 3);
-    int firstWon = 0, secondWon = 0;
+    int firstWon = 0, secondWon = 0, raced = 0;
     for (long round = 0; round < rounds; ++round) {
         FILE* w1 = start(s1);
         FILE* w2 = start(s2);
@@ -123,11 +124,17 @@ TEST_F(Races, TwoWizardsRacingForOnePrinterName) {
         std::string t1 = read(w1), t2 = read(w2);
         bool ok1 = t1.find(success) != std::string::npos, ok2 = t2.find(success) != std::string::npos;
         EXPECT_EQ(ok1 + ok2, 1) << "round " << round << ":\n" << t1 << "\n" << t2;
-        EXPECT_NE((ok1 ? t2 : t1).find(failure), std::string::npos) << (ok1 ? t2 : t1);
+        // The loser reports the failure, or came to the model page after the winner had
+        // finished and was offered the installed driver (dialog 142) instead.
+        const std::string& lost = ok1 ? t2 : t1;
+        bool late = lost.find("open 142") != std::string::npos;
+        EXPECT_TRUE(late || lost.find(failure) != std::string::npos) << lost;
+        raced += !late;
         MachineAudit a = Audit("wizards' round " + std::to_string(round));
         ASSERT_EQ(a.printers.count(kModel), 1u);
         (ok1 ? firstWon : secondWon)++;
         RunCommand(Tool("printer delete '" + std::string(kModel) + "'"));
     }
-    std::printf("wizards racing: %ld rounds, the first won %d, the second %d\n", rounds, firstWon, secondWon);
+    std::printf("wizards racing: %ld rounds, the first won %d, the second %d; %d raced to the end\n", rounds, firstWon,
+                secondWon, raced);
 }
