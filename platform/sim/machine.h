@@ -78,8 +78,9 @@ void UseMachine(const std::filesystem::path& folder);
 // exits with status 70.
 Machine& CurrentMachine();
 
-// Test hook: when DROVAN_SIM_CRASH names this point, the process kills itself here, in
-// the middle of whatever transaction is open, as a power cut of one process would.
+// Test hook: when DROVAN_SIM_CRASH names this point ("NAME", or "NAME:N" for the Nth time
+// it is reached), the process kills itself here, in the middle of whatever it is doing, as
+// a power cut of one process would.
 void CrashPoint(const char* name);
 
 }  // namespace sim

@@ -222,6 +222,34 @@ bool Store::BeginAtOnce() {
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     return begun;
 }
+void Store::Join(TransactionPart& part) {
+    if (!Joined(part)) m_parts.push_back(&part);
+}
+
+bool Store::Joined(const TransactionPart& part) const {
+    for (const auto* p : m_parts)
+        if (p == &part) return true;
+    return false;
+}
+
+void Store::Complete() {
+    // A part's Prepare may use the store: it is still inside the transaction.
+    for (size_t i = 0; i < m_parts.size(); ++i) m_parts[i]->Prepare(*this);
+    m_depth = 0;
+    Commit();
+    auto parts = std::move(m_parts);
+    m_parts.clear();
+    for (auto* p : parts) p->Ended(true);
+}
+
+void Store::Abandon() {
+    m_depth = 0;
+    auto parts = std::move(m_parts);
+    m_parts.clear();
+    for (auto* p : parts) p->Ended(false);
+    Rollback();
+}
+
 void Store::Rollback() {
     ++m_rollbacks;  // rows this connection changed may be back as they were
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
