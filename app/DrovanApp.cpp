@@ -6,9 +6,11 @@ BEGIN_MESSAGE_MAP(CDrovanApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-CDrovanApp::CDrovanApp() : m_gdiplusToken(0) {}
+CDrovanApp::CDrovanApp() : m_gdiplusToken(0), m_nExitCode(0) {}
 
 BOOL CDrovanApp::InitInstance() {
+    if (!BeginRun()) return FALSE;
+
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;
@@ -23,6 +25,8 @@ BOOL CDrovanApp::InitInstance() {
 
     CDrovanDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    RunWizard(dlg);
     return FALSE;
 }
+
+int CDrovanApp::ExitInstance() { return m_nExitCode; }

@@ -146,11 +146,28 @@ void CDrovanDlg::SetSerialDefaults() {
 }
 
 void CDrovanDlg::WriteLanguageMarker() {
+    if (theApp.IsDryRun()) return;  // a dry run changes nothing on the machine
     if (_access("C:\\Temp", 0) != 0) CreateDirectoryA("C:\\Temp", NULL);
 
     LANGID nLang = GetUserDefaultLangID();
     int nCode = nLang == 2052 ? 0 : nLang == 1028 ? 2 : 1;
 
+    // Anyone may make C:\Temp, and make it a link to a folder of the system's. It is held
+    // open while the marker is written: a folder of its own, not a link, and without
+    // FILE_SHARE_DELETE nobody can rename it and put a link in its place meanwhile.
+    HANDLE hFolder = CreateFileW(TEXT("C:\\Temp"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (hFolder == INVALID_HANDLE_VALUE) return;
+    BY_HANDLE_FILE_INFORMATION folder;
+    memset(&folder, 0, sizeof(folder));
+    bool bFolder = GetFileInformationByHandle(hFolder, &folder) &&
+                   (folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   (folder.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (bFolder) WriteMarkerFile(nCode);
+    CloseHandle(hFolder);
+}
+
+void CDrovanDlg::WriteMarkerFile(int nCode) {
     // The program runs elevated and C:\Temp is writable by everyone: open the name
     // itself, never what a planted link points to, and write only into a plain file
     // of one name, so that a link cannot make us truncate someone else's file.

@@ -26,6 +26,7 @@ public:
     void ApplyLanguageTexts();
     void SetSerialDefaults();
     void WriteLanguageMarker();
+    void WriteMarkerFile(int nCode);
     int WideToAnsi(LPCWSTR pszWide, BYTE* pOut, int nOutBytes);
 
     // Pages.

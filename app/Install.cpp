@@ -1,6 +1,7 @@
 // Starting an installation: the printer record filled from the user's choices, the
 // worker started, and the timer that polls its outcome.
 #include "app/DrovanDlg.h"
+#include "app/cli/RecordChoices.h"
 #include "engine/Catalogue.h"
 
 namespace {
@@ -38,6 +39,7 @@ bool CDrovanDlg::StartInstall() {
     int nSel = m_cbPort.GetCurSel();
     if (nSel != CB_ERR) m_cbPort.GetLBText(nSel, strPort);
     m_printerInfo.SetPortName(strPort);
+    RecordInstallChoices(*this, false);
     // The worker's handle is not kept: nobody waits for it.
     HANDLE hThread = CreateThread(NULL, 0, InstallThreadProc, this, 0, NULL);
     if (hThread != NULL) CloseHandle(hThread);
@@ -54,6 +56,7 @@ void CDrovanDlg::StartUsbInstall() {
     m_printerInfo.SetPrinterName(pRow->pszPrinterName);
     m_printerInfo.SetInfFilePath(CatalogueInfFile(*pRow, b64Bit));
     m_printerInfo.SetPortName(strPort);
+    RecordInstallChoices(*this, true);
     m_progress.StepIt();
     SetWindowPos(&CWnd::wndTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     HANDLE hThread = CreateThread(NULL, 0, InstallThreadProc, this, 0, NULL);

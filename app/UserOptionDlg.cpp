@@ -24,6 +24,23 @@ int ToPicture(int n, int nClient, int nPicture) {
     return static_cast<int>(-((llDivisor - 1 - llScaled) / llDivisor));  // rounded down, not to zero
 }
 
+// Runs a command through the command interpreter from the system folder. cmd.exe (and
+// Wine's start.exe) look for a bare program name such as "explorer" in the current folder
+// before the PATH, and an installer's current folder is usually the one it was unpacked
+// into, which the user who downloaded it can write: an explorer.exe left there would run
+// with the installer's administrator rights. The system folder only administrators can
+// write. Without it the command is not run at all.
+int RunFromSystemFolder(LPCWSTR pszCommand) {
+    WCHAR szSystem[MAX_PATH];
+    WCHAR szPrevious[MAX_PATH];
+    UINT cchSystem = GetSystemDirectoryW(szSystem, MAX_PATH);
+    DWORD cchPrevious = GetCurrentDirectoryW(MAX_PATH, szPrevious);
+    if (cchSystem == 0 || cchSystem >= MAX_PATH || !SetCurrentDirectoryW(szSystem)) return -1;
+    int nResult = _wsystem(pszCommand);
+    if (cchPrevious > 0 && cchPrevious < MAX_PATH) SetCurrentDirectoryW(szPrevious);
+    return nResult;
+}
+
 }  // namespace
 
 IMPLEMENT_DYNAMIC(CUserOptionDlg, CDialog)
@@ -94,7 +111,7 @@ void CUserOptionDlg::OnLButtonUp(UINT nFlags, CPoint point) {
         // either way.
         CString strCommand = TEXT("start explorer ");
         strCommand += kszVendorWebPage;
-        _wsystem(strCommand);
+        RunFromSystemFolder(strCommand);
         SendMessage(WM_CLOSE);
     }
     if (eArea == HOT_CLOSE) SendMessage(WM_CLOSE);

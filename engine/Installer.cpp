@@ -33,23 +33,40 @@ LPCWSTR CPrinterInfo::LaunchErrorMessage(DWORD dwError) {
     }
 }
 
-int CPrinterInfo::NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName) {
-    WCHAR szCmd[1024];
-    memset(szCmd, 0, sizeof(szCmd));
-    if (pszPrinterName != NULL) SetPrinterName(pszPrinterName);
-    if (pszPortName != NULL) SetPortName(pszPortName);
-
+bool CPrinterInfo::FormatInstallCommand(WCHAR* pszCmd) {
+    memset(pszCmd, 0, COMMAND_CAPACITY * sizeof(WCHAR));
     // A record that refused a value, or a value that would close its quotes and add
     // switches of its own to the print UI's command line, installs nothing.
     if (!IsComplete() || m_szPrinterName[0] == 0 || m_szInfPath[0] == 0 || m_szPortName[0] == 0 ||
-        HasQuote(m_szPrinterName) || HasQuote(m_szInfPath) || HasQuote(m_szPortName)) {
+        HasQuote(m_szPrinterName) || HasQuote(m_szInfPath) || HasQuote(m_szPortName))
+        return false;
+    swprintf_s(pszCmd, COMMAND_CAPACITY, TEXT("PRINTUI.DLL,PrintUIEntry /if /n \"%s\" /f \"%s\" /r \"%s\" /m \"%s\" "),
+               m_szPrinterName, m_szInfPath, m_szPortName, m_szPrinterName);
+    return true;
+}
+
+void CPrinterInfo::GetRundllPath(WCHAR* pszPath) {
+    // The program runs elevated: the print UI is started from the system directory by its
+    // full path, never found by the shell's search, which would try the current directory
+    // (a downloads folder, say) first.
+    memset(pszPath, 0, MAX_PATH * sizeof(WCHAR));
+    UINT nDir = GetSystemDirectoryW(pszPath, MAX_PATH);
+    if (nDir == 0 || nDir + 14 >= MAX_PATH) {
+        wcscpy_s(pszPath, MAX_PATH, TEXT("C:\\Windows\\system32"));
+    }
+    wcscat_s(pszPath, MAX_PATH, TEXT("\\rundll32.exe"));
+}
+
+int CPrinterInfo::NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName) {
+    WCHAR szCmd[COMMAND_CAPACITY];
+    if (pszPrinterName != NULL) SetPrinterName(pszPrinterName);
+    if (pszPortName != NULL) SetPortName(pszPortName);
+
+    if (!FormatInstallCommand(szCmd)) {
         Log(TEXT("kwl at PrinterInfo NormalInstaller() refused m_szPrinterName=%s,m_szInfPath=%s,m_szPortName=%s"),
             m_szPrinterName, m_szInfPath, m_szPortName);
         return 0;
     }
-
-    swprintf_s(szCmd, 1024, TEXT("PRINTUI.DLL,PrintUIEntry /if /n \"%s\" /f \"%s\" /r \"%s\" /m \"%s\" "),
-               m_szPrinterName, m_szInfPath, m_szPortName, m_szPrinterName);
     Log(TEXT("kwl at PrinterInfo NormalInstaller() cmd=%s"), szCmd);
 
     if (ExecutePrint(szCmd) == 0) {
@@ -67,16 +84,8 @@ int CPrinterInfo::NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName) {
 }
 
 int CPrinterInfo::ExecutePrint(LPCWSTR pszParameters) {
-    // The program runs elevated: the print UI is started from the system directory by its
-    // full path, never found by the shell's search, which would try the current directory
-    // (a downloads folder, say) first.
     WCHAR szRundll[MAX_PATH];
-    memset(szRundll, 0, sizeof(szRundll));
-    UINT nDir = GetSystemDirectoryW(szRundll, MAX_PATH);
-    if (nDir == 0 || nDir + 14 >= MAX_PATH) {
-        wcscpy_s(szRundll, MAX_PATH, TEXT("C:\\Windows\\system32"));
-    }
-    wcscat_s(szRundll, MAX_PATH, TEXT("\\rundll32.exe"));
+    GetRundllPath(szRundll);
 
     SHELLEXECUTEINFOW ShExeInfo;
     memset(&ShExeInfo, 0, sizeof(ShExeInfo));

@@ -30,6 +30,13 @@ public:
     int WideToAnsi(LPCWSTR pszWide, BYTE* pOut, int nOutBytes);
 
     // Installation through the print UI.
+    enum { COMMAND_CAPACITY = 1024 };
+    // The print UI's parameters for this record, as NormalInstaller hands them to rundll32,
+    // in a zeroed buffer of COMMAND_CAPACITY characters; false (the buffer left empty) when
+    // the record must not be installed.
+    bool FormatInstallCommand(WCHAR* pszCmd);
+    // The system's rundll32 by its full path, in a buffer of MAX_PATH characters.
+    static void GetRundllPath(WCHAR* pszPath);
     int NormalInstaller(LPCWSTR pszPrinterName, LPCWSTR pszPortName);
     int ExecutePrint(LPCWSTR pszParameters);
     int IsDriverInstall(LPCWSTR pszName);

@@ -17,7 +17,8 @@
 #    licence page and the closing picture are captured into
 #    MINGW-BUILD/wine-screens/drovan-{licence,closing}-{96,144}dpi.png; both must have grown
 #    with the DPI, and the closing picture must cover the dialog. At 144 DPI a click on the
-#    middle of the painted web button must ask for the maker's page and close the dialog.
+#    middle of the painted web button must ask for the maker's page and close the dialog, and
+#    must not run an explorer.exe planted in the folder the program runs from.
 # One line per step: "passed  ..." or "FAILED  ...". Every Wine run has a time limit.
 # Environment: WINE_WORK (scratch folder), WINE_STEP_TIMEOUT (seconds per run, default 60).
 set -uo pipefail
@@ -212,6 +213,10 @@ within() {  # value, wanted, per cent
 dpi_dir="$work/dpi"
 cp -r "$pkg" "$dpi_dir"
 cp "$bin/drovan-closing-probe.exe" "$dpi_dir/"
+# A program named explorer.exe beside the installer, in the folder it runs from: the web button's
+# "start explorer" must not find it there (cmd.exe and Wine's start.exe look in the current
+# folder first).
+cp "$bin/drovan-delay-load-probe.exe" "$dpi_dir/explorer.exe"
 declare -A size=()
 for dpi in 96 144; do
   set_dpi "$dpi"
@@ -262,10 +267,11 @@ for dpi in 96 144; do
     sleep 0.5
     stop_program
     asked="$(tr -d '\r' <"$log" | grep -c -F "$web_page")"
-    if [ "$asked" -eq 0 ] || [ -z "$closed" ]; then
-      fail "closing picture at 144 DPI: a click on the painted web button at $((bx + bw / 2)),$((by + bh / 2)) $([ "$asked" -eq 0 ] && echo "started no '$web_page'") $([ -z "$closed" ] && echo "left the dialog open"); log $log"
+    planted="$(tr -d '\r' <"$log" | grep -i 'CreateProcessInternalW app L"Z:[^"]*explorer\.exe' | head -n 1)"
+    if [ "$asked" -eq 0 ] || [ -z "$closed" ] || [ -n "$planted" ]; then
+      fail "closing picture at 144 DPI: a click on the painted web button at $((bx + bw / 2)),$((by + bh / 2)) $([ "$asked" -eq 0 ] && echo "started no '$web_page'") $([ -z "$closed" ] && echo "left the dialog open") $([ -n "$planted" ] && echo "ran the explorer.exe planted beside it: $planted"); log $log"
     else
-      echo "passed  closing picture at 144 DPI: $shot; a click on the painted web button ran '$web_page' and closed it ($(took))"
+      echo "passed  closing picture at 144 DPI: $shot; a click on the painted web button ran '$web_page' (not the explorer.exe planted beside it) and closed it ($(took))"
     fi
   done
 done

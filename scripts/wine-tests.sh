@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the cross-built x86_64 test programs under Wine, against a real Win32 implementation
-# nobody here wrote, then the wizard itself (scripts/wine-wizard.sh) and the installer's
-# defences and high-DPI face (scripts/wine-elevated.sh).
+# nobody here wrote, then the wizard itself (scripts/wine-wizard.sh), the installer's
+# defences and high-DPI face (scripts/wine-elevated.sh) and its unattended installation
+# (scripts/wine-quiet.sh).
 #   scripts/wine-tests.sh [build-folder [linux-build-folder]]
 #                                    defaults: build/mingw-x64 and build/linux
 # The Wine prefix is private to the build folder (never ~/.wine): scripts/wine-env.sh makes it
@@ -99,8 +100,8 @@ done
 cd "$root"
 
 # The wizard (drovan-replay.exe against the simulated machine, drovan.exe on a virtual
-# screen), then the elevated installer's own checks (planted DLLs, high DPI).
-for script in wine-wizard.sh wine-elevated.sh; do
+# screen), then the elevated installer's own checks (planted DLLs, high DPI), then its quiet run.
+for script in wine-wizard.sh wine-elevated.sh wine-quiet.sh; do
   results="$work/${script%.sh}.results"
   : >"$results"
   set +e

@@ -1,6 +1,7 @@
 // Code-page conversion. CP_ACP is the machine's ANSI code page: 1252 (Western) is a
-// table here; 936 (Simplified Chinese, GBK) comes from the C library's iconv, cached per
-// character because the log converts every line it writes.
+// table here; the double-byte code pages 936 (Simplified Chinese, GBK) and 950 (Traditional
+// Chinese, Big5) come from the C library's iconv, cached per character because the log
+// converts every line it writes.
 #include <iconv.h>
 
 #include <array>
@@ -30,9 +31,13 @@ int Encode1252(char16_t c) {
     return -1;
 }
 
-// GBK through iconv, one character at a time, remembered.
-class Gbk {
+// A double-byte code page through iconv, one character at a time, remembered.
+class DoubleByteCodePage {
 public:
+    // iconvName: the C library's name for the code page; byteFF: what the single byte 0xFF
+    // stands for, which Windows maps to a private-use character and iconv does not know.
+    DoubleByteCodePage(const char* iconvName, char16_t byteFF) : m_name(iconvName), m_byteFF(byteFF) {}
+
     // The bytes of c (one or two, as big-endian 0xLLTT), or -1 when it has none.
     int Encode(char16_t c) {
         if (c < 0x80) return c;
@@ -41,7 +46,7 @@ public:
         if (slot == 0) slot = Convert(c) + 1;  // stored off by one: 0 means "not yet"
         return slot - 1;
     }
-    // The character of a lead and trail byte pair, or 0 when the pair is not GBK.
+    // The character of a lead and trail byte pair, or 0 when the pair is not in the code page.
     char16_t DecodePair(unsigned char lead, unsigned char trail) {
         std::lock_guard lock(m_mutex);
         char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
@@ -51,7 +56,8 @@ public:
         if (b < 0x80) return b;
         std::lock_guard lock(m_mutex);
         char in[1] = {static_cast<char>(b)};
-        return Decode(in, 1);
+        char16_t c = Decode(in, 1);
+        return c ? c : b == 0xFF ? m_byteFF : 0;
     }
 
 private:
@@ -62,8 +68,8 @@ private:
         char* ip = in;
         char* op = out;
         size_t il = 2, ol = sizeof out;
-        iconv(m_toGbk, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(m_toGbk, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) return -1;
+        iconv(m_toCp, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(m_toCp, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) return -1;
         size_t n = sizeof out - ol;
         if (n == 1) return static_cast<unsigned char>(out[0]);
         if (n == 2)
@@ -76,27 +82,32 @@ private:
         char* ip = in;
         char* op = out;
         size_t il = len, ol = sizeof out;
-        iconv(m_fromGbk, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(m_fromGbk, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0) return 0;
+        iconv(m_fromCp, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(m_fromCp, &ip, &il, &op, &ol) == static_cast<size_t>(-1) || il != 0) return 0;
         if (sizeof out - ol != 2) return 0;
         return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                      (static_cast<unsigned char>(out[1]) << 8));
     }
     bool Open() {
-        if (m_toGbk == reinterpret_cast<iconv_t>(-1)) m_toGbk = iconv_open("CP936", "UTF-16LE");
-        if (m_fromGbk == reinterpret_cast<iconv_t>(-1)) m_fromGbk = iconv_open("UTF-16LE", "CP936");
-        return m_toGbk != reinterpret_cast<iconv_t>(-1) && m_fromGbk != reinterpret_cast<iconv_t>(-1);
+        if (m_toCp == reinterpret_cast<iconv_t>(-1)) m_toCp = iconv_open(m_name, "UTF-16LE");
+        if (m_fromCp == reinterpret_cast<iconv_t>(-1)) m_fromCp = iconv_open("UTF-16LE", m_name);
+        return m_toCp != reinterpret_cast<iconv_t>(-1) && m_fromCp != reinterpret_cast<iconv_t>(-1);
     }
 
+    const char* m_name;
+    char16_t m_byteFF;
     std::mutex m_mutex;
-    iconv_t m_toGbk = reinterpret_cast<iconv_t>(-1);
-    iconv_t m_fromGbk = reinterpret_cast<iconv_t>(-1);
+    iconv_t m_toCp = reinterpret_cast<iconv_t>(-1);
+    iconv_t m_fromCp = reinterpret_cast<iconv_t>(-1);
     std::array<int32_t, 65536> m_enc{};
 };
 
-Gbk& TheGbk() {
-    static Gbk* g = new Gbk;
-    return *g;
+bool IsDoubleByte(UINT cp) { return cp == 936 || cp == 950; }
+
+DoubleByteCodePage& DoubleByte(UINT cp) {
+    static auto* gbk = new DoubleByteCodePage("CP936", 0xF8F5);
+    static auto* big5 = new DoubleByteCodePage("CP950", 0xF8F8);
+    return cp == 950 ? *big5 : *gbk;
 }
 
 UINT Resolve(UINT cp) {
@@ -120,7 +131,7 @@ bool EncodeChar(UINT cp, const WCHAR* s, int len, int& i, std::string& out) {
         out += static_cast<char>(b);
         return true;
     }
-    int b = TheGbk().Encode(c);
+    int b = DoubleByte(cp).Encode(c);
     if (b < 0) return false;
     if (b > 0xFF) out += static_cast<char>(b >> 8);
     out += static_cast<char>(b & 0xFF);
@@ -133,19 +144,22 @@ bool EncodeChar(UINT cp, const WCHAR* s, int len, int& i, std::string& out) {
 using namespace sim;
 
 UINT GetACP() { return AnsiCodePageFor(CurrentMachine().Settings().lang); }
-UINT GetOEMCP() { return GetACP() == 936 ? 936 : 437; }
+UINT GetOEMCP() {
+    UINT acp = GetACP();
+    return IsDoubleByte(acp) ? acp : 437;
+}
 
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                         LPBOOL lpUsedDefaultChar) {
-    if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 ||
+    if (!lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 || (!lpMultiByteStr && cbMultiByte > 0) ||
         (lpMultiByteStr && reinterpret_cast<const void*>(lpMultiByteStr) ==
                                reinterpret_cast<const void*>(lpWideCharStr))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     UINT cp = Resolve(CodePage);
-    if (cp != 1252 && cp != 936 && cp != CP_UTF8) {
+    if (cp != 1252 && !IsDoubleByte(cp) && cp != CP_UTF8) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -187,12 +201,12 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
 
 int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                         LPWSTR lpWideCharStr, int cchWideChar) {
-    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0) {
+    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (!lpWideCharStr && cchWideChar > 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     UINT cp = Resolve(CodePage);
-    if (cp != 1252 && cp != 936 && cp != CP_UTF8) {
+    if (cp != 1252 && !IsDoubleByte(cp) && cp != CP_UTF8) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -200,24 +214,26 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
     auto bytes = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
     bool strict = (dwFlags & MB_ERR_INVALID_CHARS) != 0;
     std::u16string out;
+    // UTF-8 text with bad sequences is converted in full (U+FFFD for each) before
+    // MB_ERR_INVALID_CHARS refuses it: a buffer too small is reported first, and the
+    // caller's buffer holds the converted text either way.
+    bool badUtf8 = false;
     if (cp == CP_UTF8) {
-        out = ToUtf16(std::string_view(lpMultiByteStr, len));
-        if (strict && out.find(u'\uFFFD') != std::u16string::npos &&
-            ToUtf8(out) != std::string_view(lpMultiByteStr, len)) {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
-        }
+        badUtf8 = !ToUtf16(std::string_view(lpMultiByteStr, len), out);
     } else {
+        DoubleByteCodePage* dbcs = IsDoubleByte(cp) ? &DoubleByte(cp) : nullptr;
         for (size_t i = 0; i < len; ++i) {
             unsigned char b = bytes[i];
-            if (cp == 1252) {
+            if (!dbcs) {
                 out += (b >= 0x80 && b < 0xA0) ? k1252High[b - 0x80] : static_cast<char16_t>(b);
                 continue;
             }
             if (b < 0x80) {
                 out += static_cast<char16_t>(b);
-            } else if (b >= 0x81 && b <= 0xFE && i + 1 < len) {
-                char16_t c = TheGbk().DecodePair(b, bytes[i + 1]);
+            } else if (b >= 0x81 && b <= 0xFE) {
+                // A lead byte: with its trail byte one character, else the code page's
+                // default character (a lead byte with nothing after it too).
+                char16_t c = i + 1 < len ? dbcs->DecodePair(b, bytes[i + 1]) : 0;
                 if (c) {
                     out += c;
                     ++i;
@@ -225,10 +241,10 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
                     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                     return 0;
                 } else {
-                    out += u'\u30FB';  // Windows' default character for a bad GBK pair
+                    out += u'\u30FB';  // Windows' default character for a bad double-byte pair
                 }
             } else {
-                char16_t c = TheGbk().DecodeSingle(b);
+                char16_t c = dbcs->DecodeSingle(b);
                 if (!c && strict) {
                     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                     return 0;
@@ -237,6 +253,11 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
             }
         }
     }
+    auto refuse = [&] {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
+    };
+    if (cchWideChar == 0) return badUtf8 && strict ? refuse() : static_cast<int>(out.size());
     if (cchWideChar == 0) return static_cast<int>(out.size());
     if (static_cast<int>(out.size()) > cchWideChar) {
         std::memcpy(lpWideCharStr, out.data(), static_cast<size_t>(cchWideChar) * 2);
@@ -244,5 +265,5 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
         return 0;
     }
     std::memcpy(lpWideCharStr, out.data(), out.size() * 2);
-    return static_cast<int>(out.size());
+    return badUtf8 && strict ? refuse() : static_cast<int>(out.size());
 }

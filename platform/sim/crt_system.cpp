@@ -47,9 +47,14 @@ int _wsystem(const WCHAR* command) {
         errno = E2BIG;
         return -1;
     }
+    // cmd.exe runs in the caller's current folder, where it also looks first for a program
+    // named without a path: the event says which folder that was.
+    WCHAR folder[32768];
+    DWORD cchFolder = GetCurrentDirectoryW(32768, folder);
+    std::u16string where = cchFolder > 0 && cchFolder < 32768 ? std::u16string(sim::View(folder)) : u"?";
     sim::Event event{u"CRT", u"Information", 0,
-                     u"The command interpreter was asked to run a command (not run on the "
-                     u"simulated machine).",
+                     u"The command interpreter was asked to run a command in " + where +
+                         u" (not run on the simulated machine).",
                      line};
     if (!sim::RecordEvent(event)) {
         errno = ENOMEM;

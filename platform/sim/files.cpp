@@ -1,8 +1,12 @@
 // KERNEL32's file calls and the C runtime's Windows-path calls, on the machine's drives.
+#include "files.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -19,9 +23,8 @@
 namespace fs = std::filesystem;
 
 namespace sim {
-namespace {
 
-DWORD ErrorFromErrno(int e, bool parentMissing = false) {
+DWORD ErrorFromErrno(int e, bool parentMissing) {
     switch (e) {
         case ENOENT: return parentMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
         case ENOTDIR: return ERROR_PATH_NOT_FOUND;
@@ -36,9 +39,143 @@ DWORD ErrorFromErrno(int e, bool parentMissing = false) {
         case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
         case EBUSY: return ERROR_SHARING_VIOLATION;
+        case ENOSPC: return 112;  // ERROR_DISK_FULL
         default: return ERROR_ACCESS_DENIED;
     }
 }
+
+void Fd::Reset() {
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+}
+
+fs::path DriveCFolder() { return (SelectedMachineFolder() / "drive_c").lexically_normal(); }
+
+std::optional<fs::path> OnDriveC(const fs::path& host) {
+    fs::path relative = host.lexically_normal().lexically_relative(DriveCFolder());
+    if (relative.empty() || *relative.begin() == "..") return std::nullopt;
+    return relative;
+}
+
+Fd OpenFolderNoFollow(const fs::path& host, bool create, DWORD* error) {
+    auto relative = OnDriveC(host);
+    if (!relative) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return Fd();
+    }
+    return OpenFolderBelow(DriveCFolder(), *relative, create, error);
+}
+
+Fd OpenFolderBelow(const fs::path& root, const fs::path& relative, bool create, DWORD* error) {
+    // The drive's own folder is the machine's, chosen by whoever runs it: trusted.
+    Fd folder(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        *error = ErrorFromErrno(errno, true);
+        return Fd();
+    }
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    for (const auto& part : relative) {
+        std::string name = part.string();
+        if (name.empty() || name == ".") continue;
+        if (name == "..") {
+            *error = ERROR_PATH_NOT_FOUND;
+            return Fd();
+        }
+        int fd = openat(folder.Get(), name.c_str(), kFlags);
+        if (fd < 0 && errno == ENOENT && create) {
+            if (mkdirat(folder.Get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+                *error = ErrorFromErrno(errno, true);
+                return Fd();
+            }
+            fd = openat(folder.Get(), name.c_str(), kFlags);
+        }
+        if (fd < 0) {
+            int e = errno;
+            struct stat st {};
+            if (fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                *error = kErrorStoppedOnSymlink;
+            else
+                *error = e == ENOENT || e == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(e);
+            return Fd();
+        }
+        folder = Fd(fd);
+    }
+    return folder;
+}
+
+std::optional<Place> PlaceToWrite(const fs::path& host, bool createFolders, DWORD* error) {
+    Place place;
+    place.name = host.filename().string();
+    if (place.name.empty() || place.name == "." || place.name == "..") {
+        *error = ERROR_ACCESS_DENIED;  // a drive's root or a path ending in a separator
+        return std::nullopt;
+    }
+    if (OnDriveC(host)) {
+        place.folder = OpenFolderNoFollow(host.parent_path(), createFolders, error);
+    } else {
+        std::error_code ec;
+        if (createFolders) fs::create_directories(host.parent_path(), ec);
+        place.folder = Fd(open(host.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!place.folder) *error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno);
+    }
+    if (!place.folder) return std::nullopt;
+    return place;
+}
+
+FolderNames::FolderNames(int folderFd) {
+    int fd = dup(folderFd);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..") Add(name);
+    }
+    closedir(dir);
+}
+
+std::optional<std::string> FolderNames::Find(std::u16string_view name) const {
+    auto it = m_names.find(Fold(name));
+    if (it == m_names.end()) return std::nullopt;
+    return it->second;
+}
+
+void FolderNames::Add(const std::string& name) { m_names.emplace(Fold(ToUtf16(name)), name); }
+void FolderNames::Remove(std::u16string_view name) { m_names.erase(Fold(name)); }
+
+DWORD CopyFileContents(int from, int to) {
+    struct stat st {};
+    if (fstat(from, &st) != 0) return ErrorFromErrno(errno);
+    for (;;) {
+        ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n == 0) break;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return ErrorFromErrno(errno);
+        // File systems that cannot copy in the kernel: read and write.
+        char buf[1 << 16];
+        for (;;) {
+            ssize_t r = read(from, buf, sizeof buf);
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) return ErrorFromErrno(errno);
+            if (r == 0) break;
+            for (ssize_t done = 0; done < r;) {
+                ssize_t w = write(to, buf + done, static_cast<size_t>(r - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w < 0) return ErrorFromErrno(errno);
+                done += w;
+            }
+        }
+        break;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(to, times);
+    return ERROR_SUCCESS;
+}
+
+namespace {
 
 int ErrnoFromError(DWORD e) {
     switch (e) {
@@ -122,6 +259,28 @@ DWORD AttributesOf(const fs::path& p) {
     return attrs;
 }
 
+// Where a call works on a path: on drive C:, when it may write there, inside the path's
+// folder opened without following links (PlaceToWrite); otherwise the path as it stands.
+struct Target {
+    Fd folder;
+    std::string name;
+    int Dir() const { return folder ? folder.Get() : AT_FDCWD; }
+    const char* Name() const { return name.c_str(); }
+};
+
+std::optional<Target> TargetOf(const fs::path& path, bool writes, DWORD* error) {
+    Target t;
+    if (writes && OnDriveC(path)) {
+        auto place = PlaceToWrite(path, false, error);
+        if (!place) return std::nullopt;
+        t.folder = std::move(place->folder);
+        t.name = std::move(place->name);
+    } else {
+        t.name = path.string();
+    }
+    return t;
+}
+
 }  // namespace
 }  // namespace sim
 
@@ -151,9 +310,18 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     bool read = Wants(access, GENERIC_READ) || Wants(access, 0x0001 /*FILE_READ_DATA*/);
     bool write = Wants(access, GENERIC_WRITE) || Wants(access, 0x0002 /*FILE_WRITE_DATA*/);
 
+    bool creates = dwCreationDisposition != OPEN_EXISTING;
+    bool noFollow = dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT;
+    auto target = TargetOf(*path, write || creates, &error);
+    if (!target) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    bool existed = fstatat(target->Dir(), target->Name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+
     int flags = O_CLOEXEC;
     flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
-    bool existed = fs::exists(fs::symlink_status(*path));
     switch (dwCreationDisposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
         case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
@@ -168,19 +336,19 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
             break;
         default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
-    if (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) flags |= O_NOFOLLOW;
-    struct stat st {};
-    bool isDir = stat(path->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (noFollow) flags |= O_NOFOLLOW;
+    bool isDir = fstatat(target->Dir(), target->Name(), &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) == 0 &&
+                 S_ISDIR(st.st_mode);
     if (isDir) {
         if (!(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) || write) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
-        flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0);
     }
-    int fd = open(path->c_str(), flags, 0666);
-    if (fd < 0 && errno == ELOOP && (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT))
-        fd = open(path->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    int fd = openat(target->Dir(), target->Name(), flags, 0666);
+    if (fd < 0 && errno == ELOOP && noFollow)
+        fd = openat(target->Dir(), target->Name(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno, ParentMissing(*path)));
         return INVALID_HANDLE_VALUE;
@@ -371,11 +539,12 @@ BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttrib
         return FALSE;
     }
     auto path = lpPathName ? HostPath(View(lpPathName), &error) : std::nullopt;
-    if (!path) {
+    auto target = path ? TargetOf(*path, true, &error) : std::nullopt;
+    if (!target) {
         SetLastError(lpPathName ? error : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    if (mkdir(path->c_str(), 0777) != 0) {
+    if (mkdirat(target->Dir(), target->Name(), 0777) != 0) {
         SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS
                                      : ErrorFromErrno(errno, ParentMissing(*path)));
         return FALSE;
@@ -391,16 +560,17 @@ BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttribu
 BOOL DeleteFileW(LPCWSTR lpFileName) {
     DWORD error = 0;
     auto path = lpFileName ? HostPath(View(lpFileName), &error) : std::nullopt;
-    if (!path) {
+    auto target = path ? TargetOf(*path, true, &error) : std::nullopt;
+    if (!target) {
         SetLastError(lpFileName ? error : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     struct stat st {};
-    if (lstat(path->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstatat(target->Dir(), target->Name(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (unlink(path->c_str()) != 0) {
+    if (unlinkat(target->Dir(), target->Name(), 0) != 0) {
         SetLastError(ErrorFromErrno(errno, ParentMissing(*path)));
         return FALSE;
     }
@@ -411,22 +581,25 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
     DWORD error = 0;
     auto from = lpExistingFileName ? HostPath(View(lpExistingFileName), &error) : std::nullopt;
     auto to = from && lpNewFileName ? HostPath(View(lpNewFileName), &error) : std::nullopt;
-    if (!from || !to) {
+    auto target = to ? TargetOf(*to, true, &error) : std::nullopt;
+    if (!from || !target) {
         SetLastError(error ? error : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    std::error_code ec;
-    if (!fs::is_regular_file(*from, ec)) {
+    Fd in(open(from->c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!in || fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (bFailIfExists && fs::exists(*to, ec)) {
-        SetLastError(ERROR_FILE_EXISTS);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (bFailIfExists ? O_EXCL : O_TRUNC);
+    Fd out(openat(target->Dir(), target->Name(), flags, 0666));
+    if (!out) {
+        SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, ParentMissing(*to)));
         return FALSE;
     }
-    fs::copy_file(*from, *to, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-        SetLastError(ErrorFromErrno(ec.value(), ParentMissing(*to)));
+    if (DWORD e = CopyFileContents(in.Get(), out.Get())) {
+        SetLastError(e);
         return FALSE;
     }
     return TRUE;
@@ -462,8 +635,29 @@ errno_t _wfopen_s(FILE** file, const WCHAR* path, const WCHAR* mode) {
     for (const WCHAR* p = mode; *p && *p != u','; ++p)
         if (*p == u'r' || *p == u'w' || *p == u'a' || *p == u'+' || *p == u'b' || *p == u'x')
             m += static_cast<char>(*p);
-    *file = std::fopen(host->c_str(), m.c_str());
-    return *file ? 0 : errno;
+    if (m.empty()) return EINVAL;
+    bool plus = m.find('+') != std::string::npos;
+    int flags = O_CLOEXEC;
+    switch (m[0]) {
+        case 'r': flags |= plus ? O_RDWR : O_RDONLY; break;
+        case 'w': flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+        case 'a': flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+        default: return EINVAL;
+    }
+    if (m.find('x') != std::string::npos) flags |= O_EXCL;
+    auto target = TargetOf(*host, m[0] != 'r' || plus, &error);
+    if (!target) return ErrnoFromError(error);
+    int fd = openat(target->Dir(), target->Name(), flags, 0666);
+    if (fd < 0) return errno;
+    std::string fdMode = m;
+    fdMode.erase(std::remove(fdMode.begin(), fdMode.end(), 'x'), fdMode.end());
+    *file = fdopen(fd, fdMode.c_str());
+    if (!*file) {
+        int e = errno;
+        close(fd);
+        return e;
+    }
+    return 0;
 }
 
 FILE* _wfopen(const WCHAR* path, const WCHAR* mode) {

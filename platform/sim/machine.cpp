@@ -3,13 +3,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <atomic>
 #include <cstring>
 #include <mutex>
 
 #include "defaults.h"
+#include "file_changes.h"
 #include "spooler_index.h"
 #include "system_drivers.h"
 
@@ -57,7 +59,12 @@ LANGID LangFromLocale() {
     return 1033;
 }
 
-UINT AnsiCodePageFor(LANGID lang) { return lang == 2052 ? 936 : 1252; }
+UINT AnsiCodePageFor(LANGID lang) {
+    // Chinese as written in the PRC and Singapore, and as written in Taiwan, Hong Kong and Macao.
+    if (lang == 2052 || lang == 4100) return 936;
+    if (lang == 1028 || lang == 3076 || lang == 5124) return 950;
+    return 1252;
+}
 
 namespace {
 
@@ -141,6 +148,9 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& folder,
 bool Machine::PrepareStore(std::string* error) {
     try {
         spool::EnsurePrinterIndex(*m_store);
+        // Driver files of processes killed halfway: finished or undone before anything
+        // else looks at them.
+        RecoverFileChanges(*m_store, m_folder / "drive_c");
         return true;
     } catch (const StoreError& e) {
         *error = "cannot prepare the machine in " + m_folder.string() + ": " + e.message;
@@ -249,8 +259,24 @@ Machine& CurrentMachine() {
 }
 
 void CrashPoint(const char* name) {
-    static const char* wanted = std::getenv("DROVAN_SIM_CRASH");
-    if (wanted && std::strcmp(wanted, name) == 0) kill(getpid(), SIGKILL);
+    // "NAME" or "NAME:N", the Nth time the point is reached (from 1).
+    struct Wanted {
+        std::string name;
+        long at = 1;
+        std::atomic<long> seen{0};
+    };
+    static Wanted* wanted = [] {
+        const char* v = std::getenv("DROVAN_SIM_CRASH");
+        if (!v || !*v) return static_cast<Wanted*>(nullptr);
+        auto* w = new Wanted;
+        w->name = v;
+        if (size_t colon = w->name.rfind(':'); colon != std::string::npos) {
+            w->at = std::max(1L, std::strtol(w->name.c_str() + colon + 1, nullptr, 10));
+            w->name.resize(colon);
+        }
+        return w;
+    }();
+    if (wanted && wanted->name == name && ++wanted->seen == wanted->at) kill(getpid(), SIGKILL);
 }
 
 }  // namespace sim

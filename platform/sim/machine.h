@@ -29,7 +29,7 @@ const char* ArchName(Arch arch);  // "x86", "x64", "ia64", "arm64"
 std::optional<Arch> ParseArch(std::string_view name);
 WORD ArchProcessorValue(Arch arch);  // PROCESSOR_ARCHITECTURE_*
 LANGID LangFromLocale();             // zh_CN 2052, zh_TW 1028, else 1033
-UINT AnsiCodePageFor(LANGID lang);   // 936 for Simplified Chinese, else 1252
+UINT AnsiCodePageFor(LANGID lang);   // 936 Simplified, 950 Traditional Chinese, else 1252
 
 // How long the machine's settings are trusted without a look at the store.
 inline constexpr std::chrono::milliseconds kSettingsRecheck{2};
@@ -78,8 +78,9 @@ void UseMachine(const std::filesystem::path& folder);
 // exits with status 70.
 Machine& CurrentMachine();
 
-// Test hook: when DROVAN_SIM_CRASH names this point, the process kills itself here, in
-// the middle of whatever transaction is open, as a power cut of one process would.
+// Test hook: when DROVAN_SIM_CRASH names this point ("NAME", or "NAME:N" for the Nth time
+// it is reached), the process kills itself here, in the middle of whatever it is doing, as
+// a power cut of one process would.
 void CrashPoint(const char* name);
 
 }  // namespace sim

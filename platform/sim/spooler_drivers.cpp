@@ -1,10 +1,15 @@
 // WINSPOOL's driver calls, and the file work they share with drovan-machine.
 #include "spooler_drivers.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <system_error>
+#include <unordered_set>
 
+#include "file_changes.h"
 #include "paths.h"
 #include "spooler_call.h"
 #include "spooler_pack.h"
@@ -26,12 +31,6 @@ std::u16string Folder(std::u16string_view path) {
     return cut == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, cut));
 }
 
-struct Copy {
-    fs::path source, target, temp;
-    bool existed = false;
-    bool needed = true;
-};
-
 DWORD Transact(bool write, bool checkSpooler, const std::function<DWORD(Store&)>& body) {
     if (checkSpooler) return InSpooler(write, body);
     try {
@@ -42,6 +41,26 @@ DWORD Transact(bool write, bool checkSpooler, const std::function<DWORD(Store&)>
     }
 }
 
+// The set of file changes a driver's files join: the one of the caller's transaction (the
+// print UI records the driver and its printer in one), else one of the call's own, begun
+// before its transaction.
+struct FileSet {
+    std::unique_ptr<FileChanges> own;
+    FileChanges* files = nullptr;
+    DWORD error = ERROR_SUCCESS;
+
+    FileSet(Store& db, const fs::path& folder) {
+        files = FileChanges::Current(db);
+        if (files) return;
+        own = FileChanges::Begin(db, {folder}, &error);
+        files = own.get();
+    }
+    // What the call's transaction returned, or why its files could not take their places.
+    DWORD Outcome(DWORD transaction) const {
+        return transaction == ERROR_REGISTRY_CORRUPT && files->Error() ? files->Error() : transaction;
+    }
+};
+
 }  // namespace
 
 DWORD InstallDriver(const DriverSource& src, DWORD copyFlags, bool checkSpooler) {
@@ -51,15 +70,19 @@ DWORD InstallDriver(const DriverSource& src, DWORD copyFlags, bool checkSpooler)
     if (DWORD e = Transact(false, checkSpooler, [](Store&) { return DWORD{ERROR_SUCCESS}; }))
         return e;
 
-    // Where every file comes from and goes to.
+    // Where every file comes from and goes to; a name given twice is copied once.
     std::u16string home = Folder(src.driverPath);
     std::vector<std::u16string> given = {src.driverPath, src.dataFile, src.configFile, src.helpFile};
     for (const auto& f : src.dependentFiles) given.push_back(f);
     DWORD error = 0;
     auto targetDir = HostPath(DriverVersionDirectory(*src.env, 3), &error);
     if (!targetDir) return error;
+    struct Copy {
+        fs::path source, target;
+    };
     std::vector<Copy> copies;
     std::vector<std::u16string> names;  // per given file, the name the record keeps
+    std::unordered_set<std::u16string> seen;
     for (const auto& g : given) {
         if (g.empty()) {
             names.emplace_back();
@@ -68,46 +91,11 @@ DWORD InstallDriver(const DriverSource& src, DWORD copyFlags, bool checkSpooler)
         std::u16string full = Folder(g).empty() && !home.empty() ? home + u"\\" + g : g;
         std::u16string name = FileName(full);
         names.push_back(name);
-        bool seen = false;
-        for (const auto& c : copies) seen = seen || EqualsNoCase(ToUtf16(c.target.filename().string()), name);
-        if (seen) continue;
+        if (!seen.insert(Fold(name)).second) continue;
         auto source = HostPath(full, &error);
         std::error_code ec;
         if (!source || !fs::is_regular_file(*source, ec)) return ERROR_FILE_NOT_FOUND;
-        Copy c;
-        c.source = *source;
-        c.target = *targetDir / ToUtf8(name);
-        c.temp = *targetDir / (ToUtf8(name) + ".new~");
-        c.existed = fs::exists(c.target, ec);
-        if (c.existed && fs::equivalent(c.source, c.target, ec)) c.needed = false;
-        if (c.needed && c.existed && (copyFlags & APD_COPY_NEW_FILES) &&
-            !(copyFlags & APD_COPY_ALL_FILES) &&
-            fs::last_write_time(c.target, ec) >= fs::last_write_time(c.source, ec))
-            c.needed = false;  // the one in place is as new
-        copies.push_back(std::move(c));
-    }
-
-    // Copy beside the targets first, then move into place: a failed copy leaves the old
-    // files whole.
-    std::error_code ec;
-    fs::create_directories(*targetDir, ec);
-    auto undoTemps = [&] {
-        for (const auto& c : copies) fs::remove(c.temp, ec);
-    };
-    for (const auto& c : copies) {
-        if (!c.needed) continue;
-        if (!fs::copy_file(c.source, c.temp, fs::copy_options::overwrite_existing, ec)) {
-            undoTemps();
-            return ERROR_ACCESS_DENIED;
-        }
-    }
-    for (const auto& c : copies) {
-        if (!c.needed) continue;
-        fs::rename(c.temp, c.target, ec);
-        if (ec) {
-            undoTemps();
-            return ERROR_ACCESS_DENIED;
-        }
+        copies.push_back({*source, *targetDir / ToUtf8(name)});
     }
 
     Driver d;
@@ -121,16 +109,38 @@ DWORD InstallDriver(const DriverSource& src, DWORD copyFlags, bool checkSpooler)
     for (size_t i = 4; i < names.size(); ++i) d.dependentFiles.push_back(names[i]);
     d.monitor = src.monitor;
     d.datatype = src.datatype;
-    error = Transact(true, checkSpooler, [&](Store& db) -> DWORD {
-        PutDriver(db, d);
+
+    // The files are staged beside their places and the record written in one transaction;
+    // they take their places as it commits (file_changes.h). Which files are needed is
+    // decided under its lock: with APD_COPY_NEW_FILES only those newer than the ones there.
+    Store& db = CurrentMachine().Db();
+    FileSet set(db, *targetDir);
+    if (!set.files) return set.error;
+    error = Transact(true, checkSpooler, [&](Store& store) -> DWORD {
+        size_t mark = set.files->Staged();
+        for (const auto& c : copies) {
+            struct stat source {};
+            if (stat(c.source.c_str(), &source) != 0) {
+                set.files->DropFrom(mark);
+                return ERROR_FILE_NOT_FOUND;
+            }
+            if (auto there = set.files->Existing(c.target)) {
+                if (there->st_dev == source.st_dev && there->st_ino == source.st_ino) continue;  // itself
+                bool onlyNewer = (copyFlags & APD_COPY_NEW_FILES) && !(copyFlags & APD_COPY_ALL_FILES);
+                auto newer = [](const timespec& a, const timespec& b) {
+                    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+                };
+                if (onlyNewer && !newer(source.st_mtim, there->st_mtim)) continue;  // as new there
+            }
+            if (DWORD e = set.files->Put(c.source, c.target)) {
+                set.files->DropFrom(mark);
+                return e;
+            }
+        }
+        PutDriver(store, d);
         return ERROR_SUCCESS;
     });
-    if (error) {
-        // Nothing names the files that this call brought: take them away again.
-        for (const auto& c : copies)
-            if (c.needed && !c.existed) fs::remove(c.target, ec);
-    }
-    return error;
+    return set.Outcome(error);
 }
 
 DWORD DeleteDriver(const Environment& env, std::u16string_view name, DWORD deleteFlags,
@@ -138,41 +148,42 @@ DWORD DeleteDriver(const Environment& env, std::u16string_view name, DWORD delet
     if (deleteFlags & ~static_cast<DWORD>(DPD_DELETE_UNUSED_FILES | DPD_DELETE_SPECIFIC_VERSION |
                                           DPD_DELETE_ALL_FILES))
         return ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> files;
-    Driver gone;
-    DWORD error = Transact(true, checkSpooler, [&](Store& db) -> DWORD {
-        files.clear();
-        auto d = FindDriver(db, env, name);
+    DWORD error = 0;
+    auto folder = HostPath(DriverVersionDirectory(env, 3), &error);
+    if (!folder) return error;
+    Store& db = CurrentMachine().Db();
+    FileSet set(db, *folder);
+    if (!set.files) return set.error;
+    // The record goes, and its files no other driver names go with it as it commits.
+    error = Transact(true, checkSpooler, [&](Store& store) -> DWORD {
+        auto d = FindDriver(store, env, name);
         if (!d) return ERROR_UNKNOWN_PRINTER_DRIVER;
         if ((deleteFlags & DPD_DELETE_SPECIFIC_VERSION) && version != d->version)
             return ERROR_UNKNOWN_PRINTER_DRIVER;
-        if (DriverInUse(db, *d)) return ERROR_PRINTER_DRIVER_IN_USE;
-        if (deleteFlags & DPD_DELETE_ALL_FILES) {
-            for (const auto& other : Drivers(db, env)) {
-                if (other.key == d->key || other.version != d->version) continue;
-                for (const auto& f : other.Files())
-                    for (const auto& mine : d->Files())
-                        if (EqualsNoCase(f, mine)) return ERROR_PRINTER_DRIVER_IN_USE;
+        if (DriverInUse(store, *d)) return ERROR_PRINTER_DRIVER_IN_USE;
+        std::unordered_set<std::u16string> shared;  // files other drivers of the version name
+        for (const auto& other : Drivers(store, env))
+            if (other.key != d->key && other.version == d->version)
+                for (const auto& f : other.Files()) shared.insert(Fold(f));
+        if (deleteFlags & DPD_DELETE_ALL_FILES)
+            for (const auto& f : d->Files())
+                if (shared.count(Fold(f))) return ERROR_PRINTER_DRIVER_IN_USE;
+        // The files no other driver names are staged to go before the record does: a
+        // failure there leaves the record as it is.
+        if (deleteFlags & (DPD_DELETE_UNUSED_FILES | DPD_DELETE_ALL_FILES)) {
+            size_t mark = set.files->Staged();
+            for (const auto& f : d->Files()) {
+                if (shared.count(Fold(f))) continue;
+                if (DWORD e = set.files->Remove(*folder / ToUtf8(f))) {
+                    set.files->DropFrom(mark);
+                    return e;
+                }
             }
         }
-        std::vector<std::u16string> unused;
-        bool withFiles = deleteFlags & (DPD_DELETE_UNUSED_FILES | DPD_DELETE_ALL_FILES);
-        RemoveDriver(db, *d, withFiles ? &unused : nullptr);
-        files = std::move(unused);
-        gone = *d;
+        RemoveDriver(store, *d, nullptr);
         return ERROR_SUCCESS;
     });
-    if (error) return error;
-    // The record is gone; its files follow. A file that cannot go stays as litter, which
-    // a later installation overwrites.
-    for (const auto& f : files) {
-        DWORD e = 0;
-        if (auto host = HostPath(DriverFilePath(gone, f), &e)) {
-            std::error_code ec;
-            fs::remove(*host, ec);
-        }
-    }
-    return ERROR_SUCCESS;
+    return set.Outcome(error);
 }
 
 }  // namespace sim::spool

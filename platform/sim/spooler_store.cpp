@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <unordered_set>
 
 #include "regtree.h"
 #include "services_state.h"
@@ -353,10 +354,9 @@ const Environment& CurrentEnvironment() {
 
 std::vector<std::u16string> Driver::Files() const {
     std::vector<std::u16string> out;
+    std::unordered_set<std::u16string> seen;  // folded: a driver may name thousands
     auto add = [&](const std::u16string& f) {
-        if (f.empty()) return;
-        for (const auto& have : out)
-            if (EqualsNoCase(have, f)) return;
+        if (f.empty() || !seen.insert(Fold(f)).second) return;
         out.push_back(f);
     };
     add(driverFile);

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace sim {
 namespace {
 
 constexpr int kBusyTimeoutMs = 10000;
+constexpr int kSchemaVersion = 1;  // the machine table's "schema" row
 
 // Version 1 of the machine's schema. Registry keys form a tree under the roots (ids 1
 // and 2); names keep their case and are matched through their folded form, as
@@ -114,13 +116,21 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_stmt* check = nullptr;
     rc = sqlite3_prepare_v2(db, "SELECT value FROM machine WHERE key='schema'", -1, &check, nullptr);
-    bool ok = rc == SQLITE_OK && sqlite3_step(check) == SQLITE_ROW &&
-              std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) == "1";
+    const bool found = rc == SQLITE_OK && sqlite3_step(check) == SQLITE_ROW;
+    const auto* text = found ? sqlite3_column_text(check, 0) : nullptr;
+    const std::string version = text ? reinterpret_cast<const char*>(text) : "";
     std::string why = sqlite3_errmsg(db);
     sqlite3_finalize(check);
-    if (!ok) {
-        *error = "the machine database " + path + " is unreadable or corrupt (" + why +
-                 "); it was left untouched";
+    if (!found || version != std::to_string(kSchemaVersion)) {
+        // A later schema is a machine this program must not touch, not a damaged one.
+        char* end = nullptr;
+        const long long number = version.empty() ? 0 : std::strtoll(version.c_str(), &end, 10);
+        if (found && end && *end == 0 && number > kSchemaVersion)
+            *error = "the machine database " + path + " was written by a newer version of this program (schema " +
+                     version + "; this one reads schema " + std::to_string(kSchemaVersion) + "); it was left untouched";
+        else
+            *error = "the machine database " + path + " is unreadable or corrupt (" +
+                     (found ? "unknown schema '" + version + "'" : why) + "); it was left untouched";
         sqlite3_close(db);
         return nullptr;
     }
@@ -212,6 +222,34 @@ bool Store::BeginAtOnce() {
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     return begun;
 }
+void Store::Join(TransactionPart& part) {
+    if (!Joined(part)) m_parts.push_back(&part);
+}
+
+bool Store::Joined(const TransactionPart& part) const {
+    for (const auto* p : m_parts)
+        if (p == &part) return true;
+    return false;
+}
+
+void Store::Complete() {
+    // A part's Prepare may use the store: it is still inside the transaction.
+    for (size_t i = 0; i < m_parts.size(); ++i) m_parts[i]->Prepare(*this);
+    m_depth = 0;
+    Commit();
+    auto parts = std::move(m_parts);
+    m_parts.clear();
+    for (auto* p : parts) p->Ended(true);
+}
+
+void Store::Abandon() {
+    m_depth = 0;
+    auto parts = std::move(m_parts);
+    m_parts.clear();
+    for (auto* p : parts) p->Ended(false);
+    Rollback();
+}
+
 void Store::Rollback() {
     ++m_rollbacks;  // rows this connection changed may be back as they were
     if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -12,8 +12,26 @@
 #include <type_traits>
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 namespace sim {
+
+class Store;
+
+// Work beside the store's rows that must change together with a write transaction (the
+// files of drive C:, file_changes.h). A part joins the outermost write transaction of its
+// thread; Prepare runs last inside it, once its body is done (a StoreError there rolls the
+// whole transaction back), and Ended runs when it is over: after the commit, or, when it
+// is rolled back, before the store lets the machine go, so that a part can undo what its
+// Prepare did while no other process can look.
+class TransactionPart {
+public:
+    virtual void Prepare(Store& db) = 0;
+    virtual void Ended(bool committed) noexcept = 0;
+
+protected:
+    ~TransactionPart() = default;
+};
 
 // A prepared statement, reset and cleared when the scope that borrowed it ends.
 class Stmt {
@@ -82,6 +100,24 @@ public:
     // The blob in column of the row with that rowid, or null when there is none.
     std::unique_ptr<BlobReader> OpenBlob(const char* table, const char* column, int64_t rowid);
     bool InWriteTransaction() const { return m_depth > 0 && m_write; }
+    // Whether this thread is inside a transaction (another thread's is waited for).
+    bool InTransaction() {
+        std::lock_guard lock(m_mutex);
+        return m_depth > 0;
+    }
+    // Adds a part to the current write transaction (once; again is nothing).
+    void Join(TransactionPart& part);
+    // Whether the part takes part in the current transaction.
+    bool Joined(const TransactionPart& part) const;
+    // The first part of type T in this thread's current transaction, or null.
+    template <class T>
+    T* JoinedPart() {
+        std::lock_guard lock(m_mutex);
+        if (m_depth == 0) return nullptr;
+        for (auto* p : m_parts)
+            if (auto* t = dynamic_cast<T*>(p)) return t;
+        return nullptr;
+    }
 
     // SQLite's data version of the last transaction this connection began: it moves when
     // that transaction saw a change by any connection, this one included, since the one
@@ -122,12 +158,10 @@ public:
         m_write = true;
         try {
             body();
-            m_depth = 0;
-            Commit();
+            Complete();
             return true;
         } catch (const StoreError&) {
-            m_depth = 0;
-            Rollback();
+            Abandon();
             throw;
         }
     }
@@ -141,6 +175,10 @@ private:
     bool BeginAtOnce();  // a write transaction, unless another connection holds the store
     void Commit();
     void Rollback();
+    // The end of the outermost transaction: the parts prepared, the commit, the parts told;
+    // or the parts told and the rollback.
+    void Complete();
+    void Abandon();
 
     template <class F>
     auto Transact(bool write, F&& body) {
@@ -157,18 +195,15 @@ private:
                 m_write = write;
                 if constexpr (std::is_void_v<decltype(body())>) {
                     body();
-                    m_depth = 0;
-                    Commit();
+                    Complete();
                     return;
                 } else {
                     auto result = body();
-                    m_depth = 0;
-                    Commit();
+                    Complete();
                     return result;
                 }
             } catch (const StoreError& e) {
-                m_depth = 0;
-                Rollback();
+                Abandon();
                 if (e.code != SQLITE_BUSY) throw;
                 // Another process changed the machine since our snapshot began, or held
                 // it past the busy time-out: start over.
@@ -181,6 +216,7 @@ private:
     int m_depth = 0;
     bool m_write = false;
     uint64_t m_rollbacks = 0;
+    std::vector<TransactionPart*> m_parts;
     std::unordered_map<const char*, sqlite3_stmt*> m_cache;
     std::unordered_map<std::type_index, std::shared_ptr<void>> m_derived;
 };

@@ -38,33 +38,51 @@ std::string ToUtf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string ToUtf16(std::string_view text) {
-    // MultiByteToWideChar's rules: a bad sequence (a stray continuation byte, a truncated
-    // sequence, an overlong form, an encoded surrogate, a value above U+10FFFF) becomes one
-    // U+FFFD and takes only its lead byte and the continuation bytes that still fitted, so
-    // that whatever follows it is decoded on its own.
-    std::u16string out;
+namespace {
+
+constexpr char32_t kBadSequence = 0xFFFFFFFF;
+
+// Decodes the sequence that starts at text[i] and moves i past the bytes it takes. A bad
+// sequence takes its lead byte and the continuation bytes that still fitted it, so that
+// whatever follows (a new lead byte, ASCII, the terminator) is decoded on its own; an
+// overlong form, an encoded surrogate or a value above U+10FFFF shows at the second byte,
+// which it takes with it.
+char32_t DecodeSequence(std::string_view text, size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80) return lead;
+    // C0 and C1 could only start overlong forms, F5..FF values above U+10FFFF.
+    const int trail = (lead >= 0xC2 && lead <= 0xDF) ? 1 : (lead >= 0xE0 && lead <= 0xEF) ? 2
+                    : (lead >= 0xF0 && lead <= 0xF4) ? 3 : 0;
+    if (trail == 0) return kBadSequence;
+    char32_t c = lead & (0x3F >> trail);
+    for (int k = 0; k < trail; ++k) {
+        if (i >= text.size()) return kBadSequence;
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b & 0xC0) != 0x80) return kBadSequence;
+        c = (c << 6) | (b & 0x3F);
+        ++i;
+        if (k == 0) {
+            // c holds the lead's bits and the second byte's: enough to see the range.
+            const bool bad = trail == 2 ? (c < 0x20 || (c >= 0x360 && c < 0x380))  // < U+0800, D800..DFFF
+                           : trail == 3 ? (c < 0x10 || c >= 0x110)                 // < U+10000, > U+10FFFF
+                                        : false;
+            if (bad) return kBadSequence;
+        }
+    }
+    return c;
+}
+
+}  // namespace
+
+bool ToUtf16(std::string_view text, std::u16string& out) {
+    out.clear();
     out.reserve(text.size());
+    bool clean = true;
     for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i++]);
-        if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            continue;
-        }
-        const size_t len = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-        // The range of the second byte rules out overlong forms, surrogates and values
-        // above U+10FFFF.
-        const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-        char32_t c = b & (0x7F >> len);
-        size_t k = 1;
-        for (; k < len && i < text.size(); ++k, ++i) {
-            const auto t = static_cast<unsigned char>(text[i]);
-            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF)) break;
-            c = (c << 6) | (t & 0x3F);
-        }
-        if (len == 0 || k < len) {
+        char32_t c = DecodeSequence(text, i);
+        if (c == kBadSequence) {
             out += u'\uFFFD';
+            clean = false;
         } else if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));
@@ -73,7 +91,19 @@ std::u16string ToUtf16(std::string_view text) {
             out += static_cast<char16_t>(c);
         }
     }
+    return clean;
+}
+
+std::u16string ToUtf16(std::string_view text) {
+    std::u16string out;
+    ToUtf16(text, out);
     return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();)
+        if (DecodeSequence(text, i) == kBadSequence) return false;
+    return true;
 }
 
 namespace {

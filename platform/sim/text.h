@@ -7,8 +7,15 @@
 
 namespace sim {
 
+// A lone surrogate becomes U+FFFD, as WideCharToMultiByte writes it.
 std::string ToUtf8(std::u16string_view text);
+// UTF-8 to UTF-16 by MultiByteToWideChar's rules: each bad sequence (a stray continuation
+// byte, a truncated sequence, an overlong form, an encoded surrogate, a value above
+// U+10FFFF) becomes one U+FFFD and the bytes after it are decoded as they come.
 std::u16string ToUtf16(std::string_view text);
+// The same into out; false when a bad sequence was replaced.
+bool ToUtf16(std::string_view text, std::u16string& out);
+bool IsValidUtf8(std::string_view text);
 inline std::u16string_view View(const char16_t* s) {
     return s ? std::u16string_view(s) : std::u16string_view();
 }

@@ -56,7 +56,9 @@ public:
     Backend() : m_loop(*this) {}
     virtual ~Backend() = default;
 
-    virtual void Create(Window& dialog) = 0;
+    // Makes the dialog's native window; false when the system refused it (DoModal then
+    // returns -1, as Windows' does when a dialog cannot be created).
+    virtual bool Create(Window& dialog) = 0;
     virtual void Destroy(Window& dialog) = 0;
     virtual void Update(Window& w, Change what) = 0;
 

@@ -48,7 +48,13 @@ INT_PTR CDialog::DoModal() {
     auto& backend = drovan::ui::CurrentBackend();
     drovan::ui::PushModal(&w);
     backend.Loop().AddDialog(w);
-    backend.Create(w);
+    if (!backend.Create(w)) {
+        drovan::ui::PopModal(&w);
+        backend.Loop().RemoveDialog(w);
+        drovan::ui::Unregister(&w);
+        m_hWnd = nullptr;
+        return -1;
+    }
 
     // TRUE leaves the focus to the dialog manager; FALSE means the dialog has set it.
     if (drovan::ui::Send(w, WM_INITDIALOG, 0, 0) && !w.ended) drovan::ui::SetInitialFocus(w);

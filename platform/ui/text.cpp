@@ -112,48 +112,94 @@ int CollateNoCase(const Text& a, const Text& b) {
     return c;
 }
 
+namespace {
+
+constexpr WCHAR kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool IsHigh(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+// A lone surrogate (text a control can hold) becomes U+FFFD: its three-byte form is not UTF-8,
+// and a transcript must stay readable as UTF-8 by any reader.
 std::string ToUtf8(const Text& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         char32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
+        if (IsHigh(cp) && i + 1 < s.size() && IsLow(s[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00);
             ++i;
+        } else if (IsHigh(cp) || IsLow(cp)) {
+            cp = kReplacement;
         }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        AppendUtf8(out, cp);
     }
     return out;
 }
 
+// Windows' rules for bad input, as the simulated machine's MultiByteToWideChar has them: each
+// ill-formed sequence is one U+FFFD and takes its lead and the continuation bytes that still
+// fitted it, so nothing after a bad or truncated sequence is lost. An overlong form, an encoded
+// surrogate or a value above U+10FFFF shows at the second byte, which it takes with it.
 Text FromUtf8(const std::string& s) {
     Text out;
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp;
-        size_t len;
-        if (c < 0x80) { cp = c; len = 1; }
-        else if ((c >> 5) == 6) { cp = c & 0x1F; len = 2; }
-        else if ((c >> 4) == 14) { cp = c & 0x0F; len = 3; }
-        else if ((c >> 3) == 30) { cp = c & 0x07; len = 4; }
-        else { out += static_cast<WCHAR>(0xFFFD); ++i; continue; }
-        if (i + len > s.size()) { out += static_cast<WCHAR>(0xFFFD); break; }
-        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += len;
+        unsigned char c = byte(i);
+        if (c < 0x80) {
+            out += static_cast<WCHAR>(c);
+            ++i;
+            continue;
+        }
+        size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (len == 0) {  // a continuation byte, C0/C1 or F5..FF: never a start
+            out += kReplacement;
+            ++i;
+            continue;
+        }
+        // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c == 0xE0) lo = 0xA0;
+        else if (c == 0xED) hi = 0x9F;
+        else if (c == 0xF0) lo = 0x90;
+        else if (c == 0xF4) hi = 0x8F;
+        char32_t cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+        size_t k = 1;
+        bool bad = false;
+        for (; k < len && i + k < s.size(); ++k) {
+            unsigned char b = byte(i + k);
+            if (b < 0x80 || b > 0xBF) break;  // not a continuation: left for the next round
+            if (k == 1 && (b < lo || b > hi)) {  // out of range: taken with the lead
+                bad = true;
+                ++k;
+                break;
+            }
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        i += k;
+        if (bad || k < len) {
+            out += kReplacement;
+            continue;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<WCHAR>(0xD800 + (cp >> 10));

@@ -60,6 +60,9 @@ TEST(ClosingDialog, WebButtonAsksForTheMakersPageAndCloses) {
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0].commandLine, kWebPageCommand);
     EXPECT_EQ(commands[0].level, "Information");
+    // From the system folder, where no user could have left an explorer.exe of their own.
+    EXPECT_NE(commands[0].message.find(" in C:\\Windows\\System32 "), std::string::npos)
+        << commands[0].message;
 }
 
 TEST(ClosingDialog, WebButtonEdgesAreOutsideAndItsFarCornerInside) {

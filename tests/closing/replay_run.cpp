@@ -120,6 +120,7 @@ std::vector<MachineEvent> FreshMachineFolder::Events() const {
         MachineEvent e;
         e.level = fields[2];
         e.source = fields[3];
+        e.message = lines[i + 1].rfind("    ", 0) == 0 ? lines[i + 1].substr(4) : lines[i + 1];
         e.commandLine = lines[i + 2].rfind("    ", 0) == 0 ? lines[i + 2].substr(4) : lines[i + 2];
         events.push_back(e);
         i += 2;

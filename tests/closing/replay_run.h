@@ -22,6 +22,7 @@ struct ReplayOutcome {
 struct MachineEvent {
     std::string source;
     std::string level;
+    std::string message;
     std::string commandLine;
 };
 

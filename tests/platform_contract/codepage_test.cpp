@@ -99,6 +99,125 @@ TEST(CodePageUtf8, ShortBuffersAndBadArguments) {
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// Bad UTF-8: each bad sequence becomes one U+FFFD and what follows it is decoded as it
+// comes; MB_ERR_INVALID_CHARS refuses the text instead. Good text next to the bad cases
+// shows where the line runs (U+FFFD itself, the last code point, the ends of the
+// surrogate gap).
+struct Utf8Case {
+    std::string bytes;
+    std::u16string wide;  // what MultiByteToWideChar(CP_UTF8, 0, ...) gives
+    bool valid;
+};
+
+const Utf8Case kUtf8Cases[] = {
+    {"\x80", u"\uFFFD", false},                               // a stray continuation byte
+    {"\xFF", u"\uFFFD", false},                               // never in UTF-8
+    {"a\xE4\xB8", u"a\uFFFD", false},                         // truncated by the length
+    {"\xE4\x41\xB8", u"\uFFFD\x41\uFFFD", false},             // interrupted by ASCII
+    {"\xE4\xB8\xE4\xB8\xAD", u"\uFFFD\u4E2D", false},         // interrupted by a new lead byte
+    {"\xC0\xAF", u"\uFFFD\uFFFD", false},                     // overlong '/', two bytes
+    {"\xE0\x80\xAF", u"\uFFFD\uFFFD", false},                 // overlong '/', three bytes
+    {"\xF0\x80\x80\xAF", u"\uFFFD\uFFFD\uFFFD", false},       // overlong '/', four bytes
+    {"\xED\xA0\x80", u"\uFFFD\uFFFD", false},                 // the surrogate U+D800, encoded
+    {"\xED\xBF\xBF", u"\uFFFD\uFFFD", false},                 // the surrogate U+DFFF, encoded
+    {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD", false},       // U+110000
+    {"\xF5\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false}, // a lead byte past U+10FFFF
+    {"\xEF\xBF\xBD", u"\uFFFD", true},
+    {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", true},
+    {"\xED\x9F\xBF\xEE\x80\x80", u"\uD7FF\uE000", true},
+    {"\xE0\xA0\x80\xC2\x80", u"\u0800\u0080", true},
+};
+
+TEST(CodePageUtf8, BadSequencesBecomeReplacementCharacters) {
+    for (const Utf8Case& c : kUtf8Cases) {
+        SCOPED_TRACE(Show(reinterpret_cast<const WCHAR*>(c.wide.c_str()), c.wide.size()));
+        const int n = static_cast<int>(c.bytes.size());
+        const int expected = static_cast<int>(c.wide.size());
+        WCHAR wide[16];
+        for (WCHAR& w : wide) w = 'x';
+        SetLastError(kPoison);
+        int written = MultiByteToWideChar(CP_UTF8, 0, c.bytes.data(), n, wide, 16);
+        DWORD error = GetLastError();
+        EXPECT_EQ(written, expected);
+        EXPECT_EQ(error, kPoison);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wide), expected), c.wide);
+        EXPECT_EQ(wide[expected], 'x') << "nothing written past the text";
+        EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, c.bytes.data(), n, nullptr, 0), expected)
+            << "the size call counts the same";
+
+        for (WCHAR* buffer : {static_cast<WCHAR*>(nullptr), wide}) {
+            SetLastError(kPoison);
+            written = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, c.bytes.data(), n, buffer,
+                                          buffer ? 16 : 0);
+            error = GetLastError();
+            EXPECT_EQ(written, c.valid ? expected : 0) << (buffer ? "into a buffer" : "size call");
+            EXPECT_EQ(error, c.valid ? kPoison : static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+        }
+    }
+}
+
+TEST(CodePageUtf8, ShortBufferIsReportedBeforeBadSequences) {
+    WCHAR wide[1];
+    SetLastError(kPoison);
+    int written = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xC0\xC0\x80", 3, wide, 1);
+    DWORD error = GetLastError();
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+// A sequence cut short by the end of the text, where the length -1 adds the terminator:
+// the terminator is decoded after the U+FFFD, not taken into the bad sequence.
+TEST(CodePageUtf8, TruncatedSequenceKeepsTheTerminator) {
+    for (const char* text : {"a\xE4", "a\xF0\x9F", "a\xE4\xB8"}) {
+        SCOPED_TRACE(text);
+        WCHAR wide[8];
+        for (WCHAR& w : wide) w = 'x';
+        SetLastError(kPoison);
+        int written = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 8);
+        DWORD error = GetLastError();
+        ASSERT_EQ(written, 3) << "'a', U+FFFD and the terminator";
+        EXPECT_EQ(error, kPoison);
+        EXPECT_EQ(wide[0], 'a');
+        EXPECT_EQ(wide[1], 0xFFFD);
+        EXPECT_EQ(wide[2], 0);
+    }
+}
+
+// Lone surrogates have no UTF-8 form: U+FFFD's bytes stand in, or WC_ERR_INVALID_CHARS
+// refuses the text.
+TEST(CodePageUtf8, LoneSurrogatesBecomeReplacementCharacters) {
+    struct Case {
+        std::u16string wide;
+        int length;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {u"\xD800" u"a", 2, "\xEF\xBF\xBD" "a"},
+        {u"a\xDC00", 2, "a\xEF\xBF\xBD"},
+        {u"\xDC00\xD800", 2, "\xEF\xBF\xBD\xEF\xBF\xBD"},                      // the wrong order
+        {u"\U0001F5A8", 1, "\xEF\xBF\xBD"},                                   // a pair cut by the length
+        {u"a\xD800", -1, std::string("a\xEF\xBF\xBD", 4) + std::string(1, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Show(reinterpret_cast<const WCHAR*>(c.wide.c_str()), c.wide.size()));
+        const auto* wide = reinterpret_cast<const WCHAR*>(c.wide.c_str());
+        char bytes[16];
+        SetLastError(kPoison);
+        int written = WideCharToMultiByte(CP_UTF8, 0, wide, c.length, bytes, sizeof bytes, nullptr, nullptr);
+        DWORD error = GetLastError();
+        ASSERT_EQ(written, static_cast<int>(c.bytes.size()));
+        EXPECT_EQ(error, kPoison);
+        EXPECT_EQ(std::string(bytes, written), c.bytes);
+
+        SetLastError(kPoison);
+        written = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, c.length, bytes, sizeof bytes,
+                                      nullptr, nullptr);
+        error = GetLastError();
+        EXPECT_EQ(written, 0);
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    }
+}
+
 TEST(CodePageAnsi, AsciiRoundTrip) {
     const WCHAR wideText[] = TEXT("Printer on COM1: 9600,n,8,1");
     const char ansiText[] = "Printer on COM1: 9600,n,8,1";
@@ -155,6 +274,9 @@ bool SampleFor(UINT codePage, AnsiSample* sample) {
         return true;
     case 936:
         *sample = {TEXT("\u4E2D"), "\xD6\xD0", TEXT("\u0E01")};
+        return true;
+    case 950:
+        *sample = {TEXT("\u4E2D"), "\xA4\xA4", TEXT("\u0E01")};
         return true;
     default:
         return false;

@@ -30,6 +30,32 @@ TEST_F(CodePageTest, SimplifiedChineseMachineConvertsToGbk) {
     EXPECT_TRUE(used);
 }
 
+// Taiwan's language: code page 950 (Big5) for ANSI and OEM text, as Windows has it.
+TEST_F(CodePageTest, TraditionalChineseMachineConvertsToBig5) {
+    Reinit({sim::Arch::X64, 1028});
+    ASSERT_EQ(GetACP(), 950u);
+    EXPECT_EQ(GetOEMCP(), 950u);
+    const WCHAR text[] = TEXT("印表機 QB410");
+    char out[32] = {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
+    ASSERT_EQ(n, 13) << "three double-byte characters, a blank, five ASCII and the terminator";
+    EXPECT_EQ(std::memcmp(out, "\xA6\x4C\xAA\xED\xBE\xF7 QB410", 13), 0);
+    WCHAR back[32] = {};
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, out, -1, back, 32), 10) << "nine characters and the terminator";
+    EXPECT_EQ(std::u16string(back), std::u16string(text));
+
+    // Bytes Big5 leaves undefined: 0x80 stands for itself, 0xFF for a private-use character,
+    // a lead byte with nothing after it for the default character; MB_ERR_INVALID_CHARS
+    // refuses the last.
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\x80\xFF\xA4", 3, back, 32), 3);
+    EXPECT_EQ(back[0], 0x0080);
+    EXPECT_EQ(back[1], 0xF8F8);
+    EXPECT_EQ(back[2], 0x30FB);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "a\xA4", 2, back, 32), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+}
+
 TEST_F(CodePageTest, WesternMachineUsesCodePage1252) {
     Reinit({sim::Arch::X64, 1033});
     const WCHAR text[] = {0x20AC, 0x00E9, 0x4E2D, u'!', 0};  // euro, e acute, a Han character

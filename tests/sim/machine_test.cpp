@@ -49,7 +49,9 @@ TEST_F(MachineTest, SettingsChooseArchitectureLanguageAndCodePage) {
         UINT acp;
     };
     for (Case c : {Case{sim::Arch::X86, 2052, PROCESSOR_ARCHITECTURE_INTEL, 936},
-                   Case{sim::Arch::IA64, 1028, PROCESSOR_ARCHITECTURE_IA64, 1252},
+                   Case{sim::Arch::IA64, 1028, PROCESSOR_ARCHITECTURE_IA64, 950},
+                   Case{sim::Arch::X64, 3076, PROCESSOR_ARCHITECTURE_AMD64, 950},
+                   Case{sim::Arch::X64, 4100, PROCESSOR_ARCHITECTURE_AMD64, 936},
                    Case{sim::Arch::ARM64, 1033, PROCESSOR_ARCHITECTURE_ARM64, 1252}}) {
         TearDown();
         SetUp();

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <fstream>
+
+#include <sqlite3.h>
 
 #include "fresh_machine.h"
 #include "platform/win32.h"
@@ -16,7 +19,7 @@ TEST_F(MachineToolTest, InitShowAndJson) {
     std::string fresh = (m_folder.parent_path() / "fresh").string();
     auto r = RunCommand(std::string(DROVAN_MACHINE_TOOL) + " --machine '" + fresh + "' init --lang 1028");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("created: x64, language 1028"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("created: x64, language 1028, code page 950"), std::string::npos) << r.out;
     r = Tool("init --lang 2052 --arch x86");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("updated: x86, language 2052, code page 936"), std::string::npos) << r.out;
@@ -65,6 +68,14 @@ TEST_F(MachineToolTest, BadInputIsNamedAndRefused) {
                    Case{"reg query 'HKXX\\Software'", 2, "malformed registry path"},
                    Case{"reg query 'HKLM\\\\Software'", 2, "malformed registry path"},
                    Case{"reg set 'HKCU\\Software\\X' n REG_DWORD -1", 2, "not a 32-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' n REG_DWORD 4294967296", 2, "not a 32-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' n REG_DWORD ' 5'", 2, "not a 32-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' n REG_QWORD 1e30", 2, "not a 64-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' n REG_QWORD 18446744073709551616", 2, "not a 64-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' n REG_QWORD 0x", 2, "not a 64-bit unsigned number"},
+                   Case{"reg set 'HKCU\\Software\\X' \"$(printf 'n\\377')\" REG_SZ a", 2, "is not valid UTF-8 text"},
+                   Case{"--frobnicate show", 2, "unknown option '--frobnicate'"},
+                   Case{"", 2, "no verb given"},
                    Case{"reg set 'HKCU\\Software\\X' n REG_FOO 1", 2, "unknown value type"},
                    Case{"fault set RegOpenKeyExW many", 2, "not a Win32 error code"},
                    Case{"init --arch sparc", 2, "--arch takes"},
@@ -72,10 +83,81 @@ TEST_F(MachineToolTest, BadInputIsNamedAndRefused) {
         auto r = Tool(c.args);
         EXPECT_EQ(r.status, c.status) << c.args << ": " << r.out;
         EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << ": " << r.out;
+        // One line: the error, and where help is for a mistake in the command line.
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << c.args << ": " << r.out;
+        if (c.status == 2) {
+            EXPECT_NE(r.out.find("(see drovan-machine --help)"), std::string::npos) << r.out;
+        }
     }
+    EXPECT_EQ(RunCommand(std::string(DROVAN_MACHINE_TOOL) + " --machine").out,
+              "drovan-machine: --machine needs a folder (see drovan-machine --help)\n");
     auto r = RunCommand(std::string(DROVAN_MACHINE_TOOL) + " --machine /proc/no/such show");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("/proc/no/such"), std::string::npos) << r.out;
+}
+
+// What reg set stores is the value's own type and size, read back through the Win32 call.
+TEST_F(MachineToolTest, ValuesKeepTheirTypeAndSize) {
+    struct Case {
+        const char* type;
+        const char* data;
+        DWORD expectedType;
+        std::string bytes;
+        const char* shown;  // by reg query
+    };
+    const Case cases[] = {
+        {"REG_QWORD", "10", REG_QWORD, std::string("\x0a\0\0\0\0\0\0\0", 8), "0x000000000000000a (10)"},
+        {"REG_QWORD", "0xFFFFFFFFFFFFFFFF", REG_QWORD, std::string(8, '\xff'), "(18446744073709551615)"},
+        {"REG_DWORD", "010", REG_DWORD, std::string("\x0a\0\0\0", 4), "0x0000000a (10)"},
+        {"REG_DWORD", "4294967295", REG_DWORD, std::string(4, '\xff'), "0xffffffff (4294967295)"},
+        {"REG_SZ", "''", REG_SZ, std::string(2, '\0'), "REG_SZ    \n"},
+        {"REG_EXPAND_SZ", "'%TEMP%'", REG_EXPAND_SZ, std::string("%\0T\0E\0M\0P\0%\0\0\0", 14), "%TEMP%"},
+        {"REG_BINARY", "''", REG_BINARY, std::string(), "REG_BINARY    \n"},
+        {"REG_NONE", "01:ff", REG_NONE, std::string("\x01\xff", 2), "01 ff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + " " + c.data);
+        auto r = Tool(std::string("reg set 'HKCU\\Software\\Sizes' V ") + c.type + " " + c.data);
+        ASSERT_EQ(r.status, 0) << r.out;
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software\\Sizes"), 0, KEY_READ, &key), ERROR_SUCCESS);
+        BYTE data[32];
+        DWORD type = 0, cb = sizeof data;
+        EXPECT_EQ(RegQueryValueExW(key, TEXT("V"), nullptr, &type, data, &cb), ERROR_SUCCESS);
+        RegCloseKey(key);
+        EXPECT_EQ(type, c.expectedType);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(data), cb), c.bytes);
+        r = Tool("reg query 'HKCU\\Software\\Sizes' V");
+        EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+    }
+}
+
+// A machine written by a later version is named as such, and left as it is.
+TEST_F(MachineToolTest, NewerSchemaIsNotCalledCorrupt) {
+    // Another connection, as a later program would have written it.
+    auto setSchema = [&](const char* version) {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open((m_folder / "machine.db").string().c_str(), &db);
+        sqlite3_stmt* s = nullptr;
+        if (rc == SQLITE_OK) rc = sqlite3_prepare_v2(db, "UPDATE machine SET value=? WHERE key='schema'", -1, &s, nullptr);
+        if (rc == SQLITE_OK) sqlite3_bind_text(s, 1, version, -1, SQLITE_TRANSIENT);
+        if (rc == SQLITE_OK) rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return rc == SQLITE_OK;
+    };
+    ASSERT_TRUE(setSchema("7"));
+    auto r = Tool("show");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("was written by a newer version of this program (schema 7; this one reads schema 1)"),
+              std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("corrupt"), std::string::npos) << r.out;
+    ASSERT_TRUE(setSchema("seven"));
+    r = Tool("show");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("is unreadable or corrupt (unknown schema 'seven')"), std::string::npos) << r.out;
+    ASSERT_TRUE(setSchema("1"));
+    EXPECT_EQ(Tool("show").status, 0);
 }
 
 TEST_F(MachineToolTest, FaultsSetByTheToolReachThisProcess) {

@@ -28,7 +28,7 @@ constexpr UINT WM_TEST = WM_USER + 1;  // wParam: a number for the log
 // A backend without peers; its message boxes wait for the test to answer them.
 class LoopBackend : public Backend {
 public:
-    void Create(Window&) override {}
+    bool Create(Window&) override { return !refuseCreate; }
     void Destroy(Window&) override {}
     void Update(Window&, Change) override {}
     int MessageBox(Window*, const Text&, const Text&, UINT) override {
@@ -55,6 +55,8 @@ public:
         }
         answered(button);
     }
+
+    bool refuseCreate = false;  // as a system that cannot make the native window
 
 private:
     std::mutex m_mutex;
@@ -258,3 +260,24 @@ TEST_F(MessageLoopTest, AWorkersBoxIsAnsweredWhileTheGuiThreadWaitsAndTheGuiThre
 }
 
 }  // namespace
+
+TEST_F(MessageLoopTest, ADialogTheSystemCannotCreateReturnsMinusOneAndLeavesNoTrace) {
+    CLogDlg refused;
+    bool initialised = false;
+    refused.onInit = [&] { initialised = true; };
+    backend.refuseCreate = true;
+    EXPECT_EQ(refused.DoModal(), -1);
+    EXPECT_FALSE(initialised) << "no dialog, no WM_INITDIALOG";
+    EXPECT_EQ(refused.m_hWnd, nullptr);
+    EXPECT_EQ(drovan::ui::ActiveDialog(), nullptr);
+
+    // Nothing of it is left in the loop or the modal stack: the next dialog runs as usual.
+    backend.refuseCreate = false;
+    CLogDlg next;
+    next.onInit = [&] {
+        next.PostMessage(WM_TEST, 1);
+        Loop().PostTask([&] { next.EndDialog(IDCANCEL); });
+    };
+    EXPECT_EQ(next.DoModal(), IDCANCEL);
+    EXPECT_EQ(next.Logged(), (std::vector<std::string>{"test 1"}));
+}

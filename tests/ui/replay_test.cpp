@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/ui/headless/script.h"
 
 namespace fs = std::filesystem;
 
@@ -186,6 +189,69 @@ TEST_F(ReplayTest, ScriptErrorsNameTheLineAndExitWithTwo) {
     Outcome badAnswer = Play("answer PERHAPS\n");
     EXPECT_EQ(badAnswer.exitCode, 2);
     EXPECT_NE(badAnswer.err.find(":1: unknown message-box button"), std::string::npos) << badAnswer.err;
+}
+
+// Bad input in a script is refused whole, with its line, before the program starts: a
+// script that would fail on line 40 must not have done lines 1 to 39 to the machine.
+TEST_F(ReplayTest, BadScriptsAreRefusedBeforeTheProgramStarts) {
+    struct Case {
+        std::string script;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"type 1001 \"\\uZZZZ\"\n", "script.txt:1: \\u needs four hex digits in a string"},
+        {"type 1001 \"\\u12\"\n", "script.txt:1: \\u needs four hex digits in a string"},
+        {"dump\ntype 1001 \"a\\uD800\"\n", "script.txt:2: a lone high surrogate \\uD800 in a string"},
+        {"type 1001 \"\\uD83D\\u0041\"\n", "script.txt:1: a lone high surrogate \\uD83D"},
+        {"type 1001 \"\\uDE00\"\n", "script.txt:1: a lone low surrogate \\uDE00 in a string"},
+        {"type 1001 \"\\u0000\"\n", "script.txt:1: \\u0000 in a string"},
+        {"dump\ndump\n# caf\xC3\n", "script.txt:3: the line is not valid UTF-8"},
+        {"type 1001 \"\xED\xA0\x80\"\n", "script.txt:1: the line is not valid UTF-8"},
+        {"wait 99999999999999999999\n", "script.txt:1: not a number of milliseconds: 99999999999999999999"},
+        {"wait 600001\n", "script.txt:1: a wait of 600001 ms is longer than the longest a script may wait, 600000 ms"},
+        {"wait-close 0x7fffffffffffffff\n", "script.txt:1: a wait of 0x7fffffffffffffff ms is longer"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = Play(c.script);
+        EXPECT_EQ(r.exitCode, 2) << c.script << r.All();
+        EXPECT_EQ(r.err.rfind(c.says, 0), 0u) << c.script << "\n" << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+        EXPECT_FALSE(r.HasPrefix("open")) << "the program did not start: " << r.All();
+    }
+
+    // A folder named as the script is not an empty script.
+    std::string cmd = "'" DROVAN_REPLAY_TEST "' --machine '" + (dir / "machine").string() + "' '" + dir.string() + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[512];
+    std::string out;
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    int status = pclose(p);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << out;
+    EXPECT_EQ(out, "drovan-replay: " + dir.string() + " is a folder, not a script file\n");
+}
+
+// What the escapes and the text around them become, read without running anything.
+TEST(ReplayScript, EscapesAndByteOrderMark) {
+    struct Case {
+        std::string script;
+        std::string text;  // UTF-8 of the typed text
+    };
+    const Case cases[] = {
+        {"type 1 \"\\u00e9\\u4E2D\"", "\xC3\xA9\xE4\xB8\xAD"},
+        {"type 1 \"\\uD83D\\uDE00!\"", "\xF0\x9F\x98\x80!"},
+        {"\xEF\xBB\xBFtype 1 \"\xE2\x82\xAC\"", "\xE2\x82\xAC"},  // a byte-order mark before the first line
+        {"type 1 \"tab\\there\\\\\"", "tab\there\\"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.script + "\n");
+        auto parsed = drovan::ui::headless::ParseScript(in);
+        auto* commands = std::get_if<std::vector<drovan::ui::headless::Command>>(&parsed);
+        ASSERT_NE(commands, nullptr) << c.script << ": " << std::get<drovan::ui::headless::ScriptError>(parsed).message;
+        ASSERT_EQ(commands->size(), 1u);
+        EXPECT_EQ(commands->front().text, c.text) << c.script;
+    }
+    std::istringstream longest("wait 600000\nwait-close 600000\n");
+    EXPECT_TRUE(std::holds_alternative<std::vector<drovan::ui::headless::Command>>(drovan::ui::headless::ParseScript(longest)));
 }
 
 }  // namespace

@@ -312,6 +312,8 @@ Transcript WizardTest::Replay(const std::string& script, const ReplayOptions& op
     std::string cmd = "cd " + ShellQuote(cwd.string()) + " && env -u DROVAN_PRINTUI -u DROVAN_REPLAY_LOG timeout 60 " +
                       ShellQuote(replay.string()) + " --machine " + ShellQuote(m_machine.string()) +
                       (options.log ? " --log " : " ") + ShellQuote(scriptFile.string());
+    if (!options.programArgs.empty()) cmd += " --";
+    for (const auto& a : options.programArgs) cmd += " " + ShellQuote(a);
     std::string out, err;
     int status = RunShell(cmd, &out, &err);
     Transcript t = Transcript::Parse(out);

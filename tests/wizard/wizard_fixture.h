@@ -74,6 +74,8 @@ struct ReplayOptions {
     // Another program folder (a copy of drovan-replay with its packages).
     std::filesystem::path programDir;
     bool log = false;
+    // The program's own command line (drovan-replay's arguments after --).
+    std::vector<std::string> programArgs;
 };
 
 class WizardTest : public ::testing::Test {

@@ -61,15 +61,10 @@ int Guard(Context& c, F&& body) {
     }
 }
 
-
 bool ParseNumber(const std::string& s, unsigned long long max, unsigned long long* out) {
-    if (s.empty() || s[0] == '-') return false;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long v = std::strtoull(s.c_str(), &end, 0);
-    if (*end || errno || v > max) return false;
-    *out = v;
-    return true;
+    auto v = ParseUnsigned(s, max);
+    if (v) *out = *v;
+    return v.has_value();
 }
 
 struct RegPath {
@@ -83,9 +78,8 @@ std::optional<RegPath> ParseRegPath(Context& c, const std::string& text) {
     std::optional<std::vector<std::u16string>> parts;
     if (rooted) parts = sim::reg::SplitPath(rooted->second);
     if (!rooted || !parts) {
-        *c.err << "drovan-machine: malformed registry path '" << text
-               << "': it must start with HKLM, HKCU, HKU or HKCR (or their long names) and "
-                  "have no empty parts\n";
+        Usage(c, "malformed registry path '" + text +
+                     "': it must start with HKLM, HKCU, HKU or HKCR (or their long names) and have no empty parts");
         return std::nullopt;
     }
     return RegPath{rooted->first, *parts, text};
@@ -200,6 +194,9 @@ int CmdReg(Context& c, const Args& args) {
     if (verb != "query" && verb != "set" && verb != "delete")
         return Usage(c, "unknown reg verb '" + verb + "' (query, set, delete, export, import)");
     if (args.size() < 2) return Usage(c, "reg " + verb + " needs a registry path");
+    // Paths, names and data are UTF-8 text: a byte that is not would become U+FFFD unseen.
+    for (const auto& a : args)
+        if (!sim::IsValidUtf8(a)) return Usage(c, "'" + a + "' is not valid UTF-8 text");
     auto path = ParseRegPath(c, args[1]);
     if (!path) return 2;
     std::optional<uint32_t> type;
@@ -207,7 +204,9 @@ int CmdReg(Context& c, const Args& args) {
     if (verb == "set") {
         if (args.size() < 5) return Usage(c, "reg set takes PATH NAME TYPE DATA...");
         type = ParseType(args[3]);
-        if (!type) return Usage(c, "unknown value type '" + args[3] + "' (REG_SZ, REG_DWORD, REG_BINARY, REG_MULTI_SZ, ...)");
+        if (!type)
+            return Usage(c, "unknown value type '" + args[3] +
+                                "' (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY, REG_NONE)");
         std::string why;
         data = ParseData(*type, Args(args.begin() + 4, args.end()), &why);
         if (!data) return Usage(c, "bad data for " + args[3] + ": " + why);

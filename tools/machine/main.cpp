@@ -14,8 +14,10 @@ const char kHelp[] = R"(usage: drovan-machine [--machine DIR] [--json] VERB ...
   show                    the machine's settings, ports and injected faults
   reg query PATH [NAME]   a key's values and subkeys, or one value
   reg set PATH NAME TYPE DATA...
-                          set a value (REG_SZ text, REG_DWORD number, REG_BINARY hex,
-                          REG_MULTI_SZ one argument per string); missing keys are created
+                          set a value (REG_SZ and REG_EXPAND_SZ text, REG_DWORD and
+                          REG_QWORD a number, decimal or 0x hex, REG_BINARY and REG_NONE
+                          hex bytes, REG_MULTI_SZ one argument per string); missing keys
+                          are created
   reg delete PATH [NAME]  delete a value, or a key with everything below it
   reg export PATH FILE [--regedit4]
                           write the key with everything below it to a registry file
@@ -77,10 +79,15 @@ int main(int argc, char** argv) {
     c.out = &std::cout;
     c.err = &std::cerr;
     std::optional<std::filesystem::path> folder;
+    auto usage = [&](const std::string& what) {
+        std::cerr << "drovan-machine: " << what << " (see drovan-machine --help)\n";
+        return 2;
+    };
     int i = 1;
     for (; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--machine" && i + 1 < argc) {
+        if (a == "--machine") {
+            if (i + 1 >= argc) return usage("--machine needs a folder");
             folder = argv[++i];
         } else if (a == "--json") {
             c.json = true;
@@ -88,16 +95,12 @@ int main(int argc, char** argv) {
             std::cout << kHelp;
             return 0;
         } else if (!a.empty() && a[0] == '-') {
-            std::cerr << "drovan-machine: unknown option '" << a << "'\n" << kHelp;
-            return 2;
+            return usage("unknown option '" + a + "'");
         } else {
             break;
         }
     }
-    if (i >= argc) {
-        std::cerr << kHelp;
-        return 2;
-    }
+    if (i >= argc) return usage("no verb given");
     std::string verb = argv[i++];
     tool::Args args(argv + i, argv + argc);
     // Options may also follow the verb.
@@ -132,6 +135,5 @@ int main(int argc, char** argv) {
     if (verb == "default") return tool::CmdDefault(c, args);
     if (verb == "service") return tool::CmdService(c, args);
     if (verb == "usb") return tool::CmdUsb(c, args);
-    std::cerr << "drovan-machine: unknown verb '" << verb << "'\n" << kHelp;
-    return 2;
+    return usage("unknown verb '" + verb + "'");
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "json.h"
@@ -47,7 +48,36 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+// The number of a REG_DWORD or REG_QWORD that has its type's size (little-endian).
+std::optional<uint64_t> NumberOf(const sim::reg::Value& v) {
+    const size_t size = v.type == 4 ? 4 : v.type == 11 ? 8 : 0;
+    if (size == 0 || v.data.size() != size) return std::nullopt;
+    uint64_t n = 0;
+    for (size_t i = size; i-- > 0;) n = (n << 8) | static_cast<unsigned char>(v.data[i]);
+    return n;
+}
+
 }  // namespace
+
+// A number as an administrator types it: decimal, or hex after 0x. No sign, no blanks, no
+// octal (a leading zero is decimal), nothing past max.
+std::optional<uint64_t> ParseUnsigned(const std::string& s, uint64_t max) {
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    const size_t start = hex ? 2 : 0;
+    if (s.size() == start) return std::nullopt;
+    uint64_t v = 0;
+    const uint64_t base = hex ? 16 : 10;
+    for (size_t i = start; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        uint64_t digit;
+        if (std::isdigit(c)) digit = c - '0';
+        else if (hex && std::isxdigit(c)) digit = (c | 0x20) - 'a' + 10;
+        else return std::nullopt;
+        if (v > (max - digit) / base) return std::nullopt;
+        v = v * base + digit;
+    }
+    return v;
+}
 
 const char* TypeName(uint32_t type) {
     switch (type) {
@@ -73,11 +103,11 @@ std::string FormatData(const sim::reg::Value& v) {
         case 1:
         case 2: return Text(v.data);
         case 4:
-            if (v.data.size() == 4) {
-                uint32_t d;
-                std::memcpy(&d, v.data.data(), 4);
-                char buf[32];
-                std::snprintf(buf, sizeof buf, "0x%08x (%u)", d, d);
+        case 11:
+            if (auto n = NumberOf(v)) {
+                char buf[48];
+                std::snprintf(buf, sizeof buf, v.type == 4 ? "0x%08llx (%llu)" : "0x%016llx (%llu)",
+                              static_cast<unsigned long long>(*n), static_cast<unsigned long long>(*n));
                 return buf;
             }
             return Hex(v.data);
@@ -95,11 +125,8 @@ std::string FormatDataJson(const sim::reg::Value& v) {
         case 1:
         case 2: return JsonString(Text(v.data));
         case 4:
-            if (v.data.size() == 4) {
-                uint32_t d;
-                std::memcpy(&d, v.data.data(), 4);
-                return std::to_string(d);
-            }
+        case 11:
+            if (auto n = NumberOf(v)) return std::to_string(*n);
             return JsonString(Hex(v.data));
         case 7: {
             std::string out = "[";
@@ -124,20 +151,22 @@ std::optional<std::string> ParseData(uint32_t type, const std::vector<std::strin
         }
         return utf16z(args[0]);
     }
-    if (type == 4) {
+    if (type == 4 || type == 11) {
+        // Exactly the value's own size, little-endian as Windows keeps it.
+        const bool qword = type == 11;
+        const char* what = qword ? "a 64-bit" : "a 32-bit";
         if (args.size() != 1) {
-            *why = "a REG_DWORD takes exactly one number";
+            *why = std::string(qword ? "a REG_QWORD" : "a REG_DWORD") + " takes exactly one number";
             return std::nullopt;
         }
-        char* end = nullptr;
-        errno = 0;
-        unsigned long long n = std::strtoull(args[0].c_str(), &end, 0);
-        if (args[0].empty() || *end || errno || n > 0xFFFFFFFFull || args[0][0] == '-') {
-            *why = "'" + args[0] + "' is not a 32-bit unsigned number";
+        auto n = ParseUnsigned(args[0], qword ? UINT64_MAX : UINT32_MAX);
+        if (!n) {
+            *why = "'" + args[0] + "' is not " + what + " unsigned number (decimal, or hex with 0x)";
             return std::nullopt;
         }
-        uint32_t d = static_cast<uint32_t>(n);
-        return std::string(reinterpret_cast<const char*>(&d), 4);
+        std::string out(qword ? 8 : 4, '\0');
+        for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char>((*n >> (8 * i)) & 0xFF);
+        return out;
     }
     if (type == 7) {
         std::string out;

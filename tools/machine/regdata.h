@@ -2,6 +2,7 @@
 // as a number, REG_BINARY as hex bytes, REG_MULTI_SZ as a list of strings.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@
 namespace tool {
 
 const char* TypeName(uint32_t type);
+
+// A number as an administrator types it: decimal, or hex after 0x; nullopt past max.
+std::optional<uint64_t> ParseUnsigned(const std::string& s, uint64_t max);
 std::optional<uint32_t> ParseType(const std::string& name);
 
 // Human-readable data ("9600,n,8,1", "0x0000000a (10)", "01 ff", "[a, b]").

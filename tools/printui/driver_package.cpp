@@ -1,6 +1,7 @@
 #include "driver_package.h"
 
 #include <tuple>
+#include <unordered_set>
 
 #include "platform/win32.h"
 
@@ -149,6 +150,7 @@ public:
         const InfSection* install = FindInstallSection(model);
         if (!install) return false;
         m_model = model;
+        m_placed.clear();
         if (!Includes(*install)) return false;
         // DataSection names sections whose directives the install section shares; the
         // install section's own directives come last and win.
@@ -385,9 +387,10 @@ private:
         if (!IsSafeName(dest, false) || !IsSafeName(from, false))
             return Fail(ERROR_INVALID_NAME, "the file name " + Quoted(dest == from ? dest : from) +
                                                 " in " + ToUtf8(source.name) + " is not a plain file name");
-        for (const auto& f : m_model->files)
-            if (f.dirId == to.dirId && EqualsNoCase(f.subdir, to.subdir) && EqualsNoCase(f.name, dest))
-                return true;
+        // A file that goes where one is going already is copied once (looked up, not
+        // searched for: a package may name a hundred thousand files).
+        std::u16string place = ToUtf16(std::to_string(to.dirId)) + u"\\" + Fold(to.subdir) + u"\\" + Fold(dest);
+        if (!m_placed.insert(std::move(place)).second) return true;
         std::u16string dir;
         if (!SourceDir(source, from, &dir)) return false;
         m_model->files.push_back({dest, from, dir, to.dirId, to.subdir, source.name, &source != &m_package});
@@ -430,6 +433,7 @@ private:
     SystemInfs& m_system;
     Failure* m_failure;
     DriverModel* m_model = nullptr;
+    std::unordered_set<std::u16string> m_placed;  // dirid\subdir\name of the files, folded
     std::vector<const InfSource*> m_includes;
 };
 

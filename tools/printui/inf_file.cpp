@@ -233,23 +233,29 @@ std::optional<InfFile> InfFile::Parse(std::u16string_view text, InfSyntaxError* 
             for (const auto& f : l.fields) line.fields.push_back(Evaluate(f, subst));
             out.lines.push_back(std::move(line));
         }
+        // Sections and keys are looked up by name for every file a package names: found
+        // through an index, a list of a hundred thousand files costs no more per file.
+        std::unordered_map<std::u16string, size_t> keys;
+        for (size_t i = 0; i < out.lines.size(); ++i)
+            if (out.lines[i].key) keys.emplace(Fold(*out.lines[i].key), i);
+        inf.m_sectionIndex.emplace(Fold(out.name), inf.m_sections.size());
+        inf.m_keyIndex.push_back(std::move(keys));
         inf.m_sections.push_back(std::move(out));
     }
     return inf;
 }
 
 const InfSection* InfFile::Find(std::u16string_view section) const {
-    for (const auto& s : m_sections)
-        if (EqualsNoCase(s.name, section)) return &s;
-    return nullptr;
+    auto it = m_sectionIndex.find(Fold(section));
+    return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
 const InfLine* InfFile::FindKey(std::u16string_view section, std::u16string_view key) const {
-    const InfSection* s = Find(section);
-    if (!s) return nullptr;
-    for (const auto& l : s->lines)
-        if (l.key && EqualsNoCase(*l.key, key)) return &l;
-    return nullptr;
+    auto s = m_sectionIndex.find(Fold(section));
+    if (s == m_sectionIndex.end()) return nullptr;
+    const auto& keys = m_keyIndex[s->second];
+    auto it = keys.find(Fold(key));
+    return it == keys.end() ? nullptr : &m_sections[s->second].lines[it->second];
 }
 
 }  // namespace printui

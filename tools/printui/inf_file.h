@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/win32.h"
@@ -49,6 +50,8 @@ public:
 
 private:
     std::vector<InfSection> m_sections;
+    std::unordered_map<std::u16string, size_t> m_sectionIndex;         // folded name -> section
+    std::vector<std::unordered_map<std::u16string, size_t>> m_keyIndex;  // per section: folded key -> first line
 };
 
 }  // namespace printui

@@ -1,11 +1,15 @@
 #include "install_printer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
+#include <unordered_map>
 
 #include "platform/sim/faults.h"
+#include "platform/sim/file_changes.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/paths.h"
 #include "platform/sim/text.h"
@@ -62,42 +66,42 @@ DWORD RegisterMonitor(const std::u16string& name, const std::u16string& file) {
     return static_cast<DWORD>(e);
 }
 
-// A file of the driver directory as it was before this attempt, to put back on failure.
-struct Previous {
-    fs::path path;
-    std::optional<std::string> content;  // nullopt: there was no file
-};
-
-std::optional<std::string> ReadWhole(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Restore(const std::vector<Previous>& before) {
-    std::error_code ec;
-    for (const auto& p : before) {
-        if (!p.content) {
-            fs::remove(p.path, ec);
-        } else {
-            auto now = ReadWhole(p.path);
-            if (now != p.content) {
-                std::ofstream out(p.path, std::ios::binary | std::ios::trunc);
-                out << *p.content;
+// The package's files, found by name in their folders as Windows finds them (without
+// regard to case), each folder read once however many files it holds.
+class PackageFolders {
+public:
+    // The host path of name in the Windows folder dir (empty: the current folder), or
+    // nullopt when there is no such entry.
+    std::optional<fs::path> Find(const std::u16string& dir, const std::u16string& name) {
+        auto it = m_folders.find(dir);
+        if (it == m_folders.end()) {
+            Folder f;
+            DWORD error = 0;
+            if (auto host = sim::HostPath(dir.empty() ? u"." : dir, &error)) {
+                f.host = *host;
+                sim::Fd fd(open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                if (fd) f.names = sim::FolderNames(fd.Get());
             }
+            it = m_folders.emplace(dir, std::move(f)).first;
         }
+        auto found = it->second.names.Find(name);
+        if (!found) return std::nullopt;
+        return it->second.host / *found;
     }
-}
 
-// A staging folder for files the INF renames on copying; removed when it goes.
-struct Staging {
-    fs::path host;
-    std::u16string windows;
-    ~Staging() {
-        std::error_code ec;
-        if (!host.empty()) fs::remove_all(host, ec);
-    }
+private:
+    struct Folder {
+        fs::path host;
+        sim::FolderNames names;
+    };
+    std::unordered_map<std::u16string, Folder> m_folders;
 };
+
+// Whether the host path is a link (the entry itself, not what it points to).
+bool IsLink(const fs::path& host) {
+    struct stat st {};
+    return lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 // Puts the faults back as the aborted transaction had left them.
 void KeepFaultsUsed(sim::Store& db, const std::vector<sim::Fault>& before,
@@ -120,6 +124,12 @@ void KeepFaultsUsed(sim::Store& db, const std::vector<sim::Fault>& before,
 
 bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     if (!CheckPrinterName(request.printerName, failure)) return false;
+    // The print UI runs as the system: what it reads from a package must be the package's
+    // own files, never a link to something else on the machine.
+    DWORD error = 0;
+    if (auto inf = sim::HostPath(request.infPath, &error); inf && IsLink(*inf))
+        return Fail(failure, sim::kErrorStoppedOnSymlink,
+                    "the INF file \"" + ToUtf8(request.infPath) + "\" is a link; a package's files must be its own");
     auto inf = LoadInf(request.infPath, failure);
     if (!inf || !CheckPrinterInf(*inf, failure)) return false;
     Arch arch = PackageArch(sim::CurrentMachine().Settings().arch);
@@ -129,22 +139,24 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     if (!model) return false;
 
     // Every file lies in its package: the vendor's beside the INF, the system's in the
-    // driver store (names compare case-insensitively).
-    DWORD error = 0;
-    std::vector<std::pair<const PackageFile*, std::u16string>> sources;  // file, Windows path
+    // driver store (names compare case-insensitively), each a file of its own.
+    PackageFolders folders;
+    std::vector<std::pair<const PackageFile*, fs::path>> sources;  // file, host path
     for (const auto& f : model->files) {
-        std::u16string path = JoinPath(f.sourceDir, f.sourceName);
-        auto host = sim::HostPath(path, &error);
+        auto host = folders.Find(f.sourceDir, f.sourceName);
         std::error_code ec;
-        if (!host || !fs::is_regular_file(*host, ec)) {
-            std::u16string dir = f.sourceDir.empty() ? u"the current folder" : f.sourceDir;
+        std::u16string dir = f.sourceDir.empty() ? u"the current folder" : f.sourceDir;
+        if (host && IsLink(*host))
+            return Fail(failure, sim::kErrorStoppedOnSymlink,
+                        "the driver file \"" + ToUtf8(f.sourceName) + "\" in " + ToUtf8(dir) +
+                            " is a link; a package's files must be its own");
+        if (!host || !fs::is_regular_file(*host, ec))
             return Fail(failure, ERROR_FILE_NOT_FOUND,
                         f.system ? "the file \"" + ToUtf8(f.sourceName) + "\" that the system's " +
                                        ToUtf8(f.inf) + " names is missing from its package in " + ToUtf8(dir)
                                  : "the driver file \"" + ToUtf8(f.sourceName) + "\" that the INF names is not in " +
                                        ToUtf8(dir));
-        }
-        sources.emplace_back(&f, sim::WindowsPath(*host));
+        sources.emplace_back(&f, *host);
     }
     if (!PortExists(request.port, failure) || !PrinterAbsent(request.printerName, failure))
         return false;
@@ -160,66 +172,66 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     auto target = [&](const PackageFile& f) {
         return JoinPath(TargetDirectory(f.dirId, driverDir), f.subdir) + u"\\" + f.name;
     };
-
-    // What those places hold now, to put back if the attempt fails.
-    std::vector<Previous> before;
-    for (const auto& f : model->files) {
-        auto host = sim::HostPath(target(f), &error);
-        if (host) before.push_back({*host, ReadWhole(*host)});
-    }
-
-    // Files the INF renames are staged under their installed names; the spooler copies
-    // the driver's files by name.
-    Staging staging;
-    for (auto& [file, path] : sources) {
-        if (file->dirId != kDirPrinterDrivers || EqualsNoCase(file->name, file->sourceName)) continue;
-        std::error_code ec;
-        if (staging.host.empty()) {
-            auto temp = sim::HostPath(u"C:\\Windows\\Temp", &error);
-            if (!temp) return Fail(failure, error, "the machine has no C:\\Windows\\Temp");
-            staging.host = *temp / ("printui-" + std::to_string(GetCurrentProcessId()));
-            fs::create_directories(staging.host, ec);
-            staging.windows = sim::WindowsPath(staging.host);
-        }
-        DWORD e = 0;
-        auto from = sim::HostPath(path, &e);
-        fs::path to = staging.host / ToUtf8(file->name);
-        if (!from || !fs::copy_file(*from, to, fs::copy_options::overwrite_existing, ec))
-            return Fail(failure, ERROR_ACCESS_DENIED, "the driver file \"" + ToUtf8(file->sourceName) +
-                                                          "\" cannot be copied");
-        path = staging.windows + u"\\" + file->name;
-    }
-
-    // The files beyond the driver directory (colour profiles, monitors) are copied here.
-    for (auto& [file, path] : sources) {
+    std::vector<fs::path> targetFolders;
+    auto addFolder = [&](const std::u16string& windowsFolder) {
+        auto host = sim::HostPath(windowsFolder, &error);
+        if (host && std::find(targetFolders.begin(), targetFolders.end(), *host) == targetFolders.end())
+            targetFolders.push_back(*host);
+        return host.has_value();
+    };
+    if (!addFolder(TargetDirectory(kDirPrinterDrivers, driverDir)))
+        return Fail(failure, error, "the printer driver directory is not available");
+    struct Elsewhere {
+        const PackageFile* file;
+        fs::path source, target;
+    };
+    std::vector<Elsewhere> elsewhere;
+    for (const auto& [file, source] : sources) {
         if (file->dirId == kDirPrinterDrivers) continue;
-        DWORD e = 0;
-        auto from = sim::HostPath(path, &e);
-        auto to = sim::HostPath(target(*file), &e);
-        std::error_code ec;
-        if (to) fs::create_directories(to->parent_path(), ec);
-        if (!from || !to || !fs::copy_file(*from, *to, fs::copy_options::overwrite_existing, ec)) {
-            Restore(before);
-            return Fail(failure, ERROR_ACCESS_DENIED,
-                        "the file \"" + ToUtf8(file->name) + "\" cannot be copied to " + ToUtf8(target(*file)));
-        }
+        auto host = sim::HostPath(target(*file), &error);
+        if (!host || !addFolder(Folder(target(*file))))
+            return Fail(failure, error, "the file \"" + ToUtf8(file->name) + "\" cannot be copied to " +
+                                            ToUtf8(target(*file)));
+        elsewhere.push_back({file, source, *host});
     }
+
+    // A language monitor's file is brought by the package or is the system's already.
     std::u16string monitorPath = u"C:\\Windows\\System32\\" + model->monitorFile;
-    std::error_code ec;
     if (!model->monitorName.empty()) {
+        bool brought = std::any_of(elsewhere.begin(), elsewhere.end(),
+                                   [&](const Elsewhere& e) { return EqualsNoCase(target(*e.file), monitorPath); });
         auto host = sim::HostPath(monitorPath, &error);
-        if (!host || !fs::is_regular_file(*host, ec)) {
-            Restore(before);
+        std::error_code ec;
+        if (!brought && (!host || !fs::is_regular_file(*host, ec)))
             return Fail(failure, ERROR_FILE_NOT_FOUND, "the language monitor \"" + ToUtf8(model->monitorName) +
                                                            "\" needs " + ToUtf8(monitorPath) +
                                                            ", which the package does not bring");
-        }
     }
 
+    // The files change with the transaction that records the driver and the printer
+    // (platform/sim/file_changes.h): staged beside their places, put there as it commits,
+    // gone if it does not; a kill at any moment is finished or undone by the next process
+    // to open the machine. Files the INF renames are first copied under their installed
+    // names into a scratch folder of this attempt's own (the spooler takes a driver's files
+    // by name), one nobody can guess or make before us.
+    auto& db = sim::CurrentMachine().Db();
+    auto files = sim::FileChanges::Begin(db, targetFolders, &error, "printui");
+    if (!files) return Fail(failure, error, "the machine's files cannot be changed");
+    std::unordered_map<std::u16string, std::u16string> driverPaths;  // folded installed name -> path
+    for (const auto& [file, host] : sources) {
+        if (file->dirId != kDirPrinterDrivers) continue;
+        std::u16string path = sim::WindowsPath(host);
+        if (!EqualsNoCase(file->name, file->sourceName)) {
+            auto copy = files->CopyToScratch(host, ToUtf8(file->name), &error);
+            if (!copy)
+                return Fail(failure, error, "the driver file \"" + ToUtf8(file->sourceName) + "\" cannot be copied");
+            path = sim::WindowsPath(*copy);
+        }
+        driverPaths.emplace(Fold(file->name), path);
+    }
     auto pathOf = [&](const std::u16string& name) -> std::u16string {
-        for (auto& [file, path] : sources)
-            if (file->dirId == kDirPrinterDrivers && EqualsNoCase(file->name, name)) return path;
-        return std::u16string();
+        auto it = driverPaths.find(Fold(name));
+        return it == driverPaths.end() ? std::u16string() : it->second;
     };
     std::u16string driverPath = pathOf(model->driverFile), dataPath = pathOf(model->dataFile),
                    configPath = pathOf(model->configFile), helpPath = pathOf(model->helpFile);
@@ -259,7 +271,6 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
         DWORD code;
         std::string message;
     } abort{0, {}};
-    auto& db = sim::CurrentMachine().Db();
     // Injected faults are kept in the same store: the ones the calls used up are noted
     // before the abort, so that rolling back does not arm them again.
     std::optional<std::vector<sim::Fault>> faultsUsed;
@@ -271,19 +282,29 @@ bool InstallPrinterFromInf(const InstallRequest& request, Failure* failure) {
     std::vector<sim::Fault> faultsBefore = sim::ListFaults(db);
     try {
         db.Write([&] {
+            files->Join();
             if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
                 abortWith(GetLastError(), "the driver \"" + ToUtf8(driverName) + "\" cannot be added");
+            for (const auto& f : elsewhere)
+                if (DWORD e = files->Put(f.source, f.target))
+                    abortWith(e, "the file \"" + ToUtf8(f.file->name) + "\" cannot be copied to " +
+                                     ToUtf8(target(*f.file)));
             if (!monitor.empty())
                 if (DWORD e = RegisterMonitor(monitor, model->monitorFile))
                     abortWith(e, "the language monitor \"" + ToUtf8(monitor) + "\" cannot be registered");
             sim::CrashPoint("printui-between-driver-and-printer");
             HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+            // Another print UI may have taken the name since it was checked: the same
+            // failure as when it was taken before, and this attempt leaves nothing.
+            if (!h && GetLastError() == ERROR_PRINTER_ALREADY_EXISTS)
+                abortWith(ERROR_PRINTER_ALREADY_EXISTS, "a printer named \"" + ToUtf8(printerName) + "\" already exists");
             if (!h) abortWith(GetLastError(), "the printer \"" + ToUtf8(printerName) + "\" cannot be added");
             ClosePrinter(h);
         });
     } catch (const sim::StoreError& e) {
-        Restore(before);
         if (faultsUsed) KeepFaultsUsed(db, faultsBefore, *faultsUsed);
+        if (abort.code == 0 && files->Error())
+            abort = {files->Error(), "the driver's files cannot be put in place: " + files->ErrorText()};
         if (abort.code == 0) abort = {ERROR_REGISTRY_CORRUPT, "the machine's store failed: " + e.message};
         return Fail(failure, abort.code, abort.message);
     }

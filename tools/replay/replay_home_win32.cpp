@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/ui/window.h"
+#include "platform/ui/headless/system_boxes.h"
 #include "tools/replay/replay_home.h"
 
 #define REPLAY_STRINGIFY2(x) #x
@@ -25,38 +25,6 @@ namespace {
 
 // The C runtime has parsed the command line before constructors run.
 __attribute__((constructor(101))) void EarlyStart() { OnEarlyStart(__argc, __argv); }
-
-int WINAPI ScriptedMessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
-    return drovan::ui::ShowMessageBox(hWnd, lpText, lpCaption, uType);
-}
-
-// Points this executable's import of `function` from `dll` at `replacement`. The program is
-// linked statically, so its code has no other import table.
-bool RedirectImport(const char* dll, const char* function, void* replacement) {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!imports.VirtualAddress) return false;
-    bool redirected = false;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-        if (!d->OriginalFirstThunk) continue;  // no names to find the function by
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
-            DWORD previous = 0;
-            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &previous)) continue;
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, previous, &previous);
-            redirected = true;
-        }
-    }
-    return redirected;
-}
 
 }  // namespace
 
@@ -76,9 +44,6 @@ void PrepareOutput() {
 // program's own sleeps and waits on the real system do.
 void StartClock() {}
 
-void RouteSystemMessageBoxes() {
-    // A program that never calls MessageBoxW itself has nothing to redirect.
-    RedirectImport("user32.dll", "MessageBoxW", reinterpret_cast<void*>(&ScriptedMessageBoxW));
-}
+void RouteSystemMessageBoxes() { drovan::ui::headless::RouteSystemMessageBoxes(); }
 
 }  // namespace replay

@@ -1,9 +1,12 @@
-// drovan-replay [--machine DIR] [--log] SCRIPT
+// drovan-replay [--machine DIR] [--log] SCRIPT [-- ARGUMENT...]
 //
 // Runs the program linked with this tool (its application object, started exactly as the
 // program starts) on the headless dialog backend, plays SCRIPT ("-" for standard input)
 // as its user, and writes the transcript to standard output. Exit code: the program's,
 // or 2 for a script error (reported on standard error with the script's line number).
+//
+// The arguments after -- are the program's own command line, handed to it as Windows hands
+// a program its command line (quoted where they hold blanks or quotes).
 //
 // --log (or DROVAN_REPLAY_LOG=1), for tests only: every line the program hands to its
 // diagnostic log becomes a transcript line `log "…"`, in the order the lines were handed
@@ -13,9 +16,11 @@
 // On Windows the run acts on the real system: there is no --machine, the script's waits are
 // real time, and the program's own MessageBoxW calls are answered from the script like the
 // framework's boxes (replay_home_win32.cpp).
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -26,6 +31,7 @@
 
 #include "platform/ui/afx.h"
 #include "platform/ui/headless/script.h"
+#include "platform/ui/text.h"
 #include "tools/replay/replay_home.h"
 
 namespace {
@@ -37,12 +43,37 @@ struct Arguments {
     std::string script;
     std::string error;
     bool log = false;
+    std::string programCommandLine;  // UTF-8
 };
+
+// One argument as Windows' command-line splitting gives it back: quoted when it holds a
+// blank or a quote, backslashes doubled before a quote.
+std::string QuoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string q = "\"";
+    size_t slashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        q.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        q += c;
+    }
+    q.append(slashes * 2, '\\');
+    return q + "\"";
+}
 
 Arguments Parse(int argc, char** argv) {
     Arguments a;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--") {
+            for (int j = i + 1; j < argc; ++j)
+                a.programCommandLine += (j > i + 1 ? " " : "") + QuoteArgument(argv[j]);
+            break;
+        }
         if (arg == "--machine") {
             if (i + 1 >= argc) {
                 a.error = "--machine needs a folder";
@@ -133,7 +164,8 @@ int main(int argc, char** argv) {
     Arguments args = Parse(argc, argv);
     if (!args.error.empty()) {
         if (args.error != "help") std::fprintf(stderr, "drovan-replay: %s\n", args.error.c_str());
-        std::fprintf(stderr, "usage: drovan-replay [--machine DIR] [--log] SCRIPT   (SCRIPT '-' reads standard input)\n");
+        std::fprintf(stderr, "usage: drovan-replay [--machine DIR] [--log] SCRIPT [-- ARGUMENT...]   (SCRIPT '-' reads "
+                             "standard input; the arguments after -- are the program's)\n");
         return args.error == "help" ? 0 : kScriptErrorExit;
     }
     if (std::string error; !args.machine.empty() && !replay::UseMachineFolder(args.machine, error)) {
@@ -149,12 +181,23 @@ int main(int argc, char** argv) {
     if (args.script == "-") {
         text << std::cin.rdbuf();
     } else {
+        // A folder opens as a stream on some systems and reads as nothing: it would run the
+        // program with an empty script.
+        std::error_code ec;
+        if (std::filesystem::is_directory(args.script, ec)) {
+            std::fprintf(stderr, "drovan-replay: %s is a folder, not a script file\n", args.script.c_str());
+            return kScriptErrorExit;
+        }
         std::ifstream in(args.script, std::ios::binary);
         if (!in) {
             std::fprintf(stderr, "drovan-replay: cannot read %s: %s\n", args.script.c_str(), std::strerror(errno));
             return kScriptErrorExit;
         }
         text << in.rdbuf();
+        if (in.bad()) {
+            std::fprintf(stderr, "drovan-replay: cannot read %s: %s\n", args.script.c_str(), std::strerror(errno));
+            return kScriptErrorExit;
+        }
     }
     const std::string scriptName = args.script == "-" ? "<stdin>" : args.script;
 
@@ -184,7 +227,8 @@ int main(int argc, char** argv) {
         }
     });
 
-    int code = AfxWinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
+    std::basic_string<WCHAR> commandLine = drovan::ui::text::FromUtf8(args.programCommandLine);
+    int code = AfxWinMain(nullptr, nullptr, commandLine.data(), SW_SHOWNORMAL);
     backend.ProgramEnded();
     user.join();
     Finish(transcript, code);

@@ -18,9 +18,10 @@ constexpr auto kRealTimePerStep = std::chrono::microseconds(1000);  // what othe
 HeadlessBackend::HeadlessBackend(Transcript& transcript) : m_transcript(transcript) {}
 HeadlessBackend::~HeadlessBackend() = default;
 
-void HeadlessBackend::Create(Window& dialog) {
+bool HeadlessBackend::Create(Window& dialog) {
     AttachDrawingSurface(dialog);
     m_transcript.Line("open " + std::to_string(dialog.id));
+    return true;
 }
 
 void HeadlessBackend::Destroy(Window& dialog) { DetachDrawingSurface(dialog); }
@@ -61,10 +62,14 @@ int HeadlessBackend::MessageBox(Window* owner, const Text& text, const Text& cap
             m_answers.pop_front();
         }
     }
+    auto fits = [&](int button) { return std::find(buttons.begin(), buttons.end(), button) != buttons.end(); };
     int result;
     bool byDefault = false;
-    if (answer && std::find(buttons.begin(), buttons.end(), answer->button) != buttons.end()) {
+    int answered = !answer && m_boxAnswerer ? m_boxAnswerer(owner, text, caption, type) : 0;
+    if (answer && fits(answer->button)) {
         result = answer->button;
+    } else if (answered && fits(answered)) {
+        result = answered;
     } else {
         if (answer) {
             std::string have;

@@ -40,7 +40,7 @@ public:
     ~HeadlessBackend() override;
 
     // Backend.
-    void Create(Window& dialog) override;
+    bool Create(Window& dialog) override;
     void Destroy(Window& dialog) override;
     void Update(Window&, Change) override {}
     void RunModalLoop(Window& dialog) override;
@@ -62,6 +62,10 @@ public:
     // giving other threads real time between steps. Stops early when `stop` holds.
     bool Advance(sim::clock::Millis ms, const std::function<bool()>& stop = {});
     void QueueAnswer(int button, int scriptLine);
+    // Answers the message boxes for which no answer is queued, on the thread that shows
+    // each: the button to press, or 0 for the box's default. Set before the program starts.
+    using BoxAnswerer = std::function<int(Window* owner, const Text& text, const Text& caption, UINT type)>;
+    void SetBoxAnswerer(BoxAnswerer answerer) { m_boxAnswerer = std::move(answerer); }
     void ProgramEnded();
     bool HasProgramEnded() const { return m_programEnded; }
     std::optional<ScriptError> TakeError();
@@ -88,6 +92,7 @@ private:
     ThreadWatch m_guiWatch;
     std::atomic<bool> m_guiWatched{false};
 
+    BoxAnswerer m_boxAnswerer;
     std::mutex m_answerMutex;  // answers, errors, paints: touched from any thread
     std::deque<Answer> m_answers;
     std::optional<ScriptError> m_error;

@@ -1,6 +1,7 @@
 #include "platform/ui/headless/script.h"
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -18,6 +19,28 @@ struct Token {
     std::string value;
     bool quoted = false;
 };
+
+// Reads four hex digits at line[i] into unit and moves i past them.
+bool HexUnit(const std::string& line, size_t& i, unsigned& unit) {
+    if (i + 4 > line.size()) return false;
+    unit = 0;
+    for (size_t k = i; k < i + 4; ++k) {
+        const char c = line[k];
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        unit = unit * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    i += 4;
+    return true;
+}
+
+// Whether the line is UTF-8 as the platform's own strict conversion reads it.
+bool IsUtf8(const std::string& line) {
+    if (line.empty()) return true;
+    if (line.size() > 0x7FFFFFFF) return false;
+    SetLastError(ERROR_SUCCESS);
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(), static_cast<int>(line.size()), nullptr, 0);
+    return n > 0 || GetLastError() != ERROR_NO_UNICODE_TRANSLATION;
+}
 
 // Splits a line into words and "quoted strings" (JSON escapes); `#` outside quotes starts
 // a comment.
@@ -54,10 +77,24 @@ std::optional<std::string> Tokenize(const std::string& line, std::vector<Token>&
                 case 'r': t.value += '\r'; break;
                 case 't': t.value += '\t'; break;
                 case 'u': {
-                    if (i + 4 > line.size()) return "bad \\u escape in a string";
-                    unsigned cp = static_cast<unsigned>(std::strtoul(line.substr(i, 4).c_str(), nullptr, 16));
-                    i += 4;
-                    t.value += text::ToUtf8(Text(1, static_cast<WCHAR>(cp)));
+                    // UTF-16 code units as JSON writes them: a character beyond U+FFFF is a
+                    // surrogate pair of two escapes.
+                    unsigned unit = 0;
+                    if (!HexUnit(line, i, unit)) return "\\u needs four hex digits in a string";
+                    Text units(1, static_cast<WCHAR>(unit));
+                    if (unit >= 0xDC00 && unit <= 0xDFFF)
+                        return "a lone low surrogate \\u" + line.substr(i - 4, 4) + " in a string";
+                    if (unit >= 0xD800 && unit <= 0xDBFF) {
+                        unsigned low = 0;
+                        size_t j = i + 2;
+                        if (line.compare(i, 2, "\\u") != 0 || !HexUnit(line, j, low) || low < 0xDC00 || low > 0xDFFF)
+                            return "a lone high surrogate \\u" + line.substr(i - 4, 4) +
+                                   " in a string (a low surrogate \\uDC00..\\uDFFF must follow)";
+                        i = j;
+                        units += static_cast<WCHAR>(low);
+                    }
+                    if (unit == 0) return "\\u0000 in a string: a NUL cannot be typed or selected";
+                    t.value += text::ToUtf8(units);
                     break;
                 }
                 default: return std::string("unknown escape \\") + e + " in a string";
@@ -75,10 +112,24 @@ std::optional<std::string> Tokenize(const std::string& line, std::vector<Token>&
 }
 
 bool ParseInt(const Token& t, long long& v) {
-    if (t.quoted || t.value.empty()) return false;
+    if (t.quoted || t.value.empty() || std::isspace(static_cast<unsigned char>(t.value[0]))) return false;
     char* end = nullptr;
+    errno = 0;
     v = std::strtoll(t.value.c_str(), &end, 0);
-    return end && *end == 0;
+    return end && *end == 0 && errno != ERANGE;
+}
+
+// A wait longer than this is a mistake in the script, not a test: the driven clock would
+// take minutes of real time to get there.
+constexpr long long kMaxWaitMs = 600000;
+
+std::optional<std::string> ParseWaitMs(const Token& t, sim::clock::Millis& ms) {
+    long long v;
+    if (!ParseInt(t, v) || v < 0) return "not a number of milliseconds: " + t.value;
+    if (v > kMaxWaitMs)
+        return "a wait of " + t.value + " ms is longer than the longest a script may wait, " + std::to_string(kMaxWaitMs) + " ms";
+    ms = static_cast<sim::clock::Millis>(v);
+    return std::nullopt;
 }
 
 bool ParseId(const Token& t, int& id) {
@@ -97,6 +148,8 @@ std::variant<std::vector<Command>, ScriptError> ParseScript(std::istream& in) {
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // a byte-order mark
+        if (!IsUtf8(line)) return ScriptError{number, "the line is not valid UTF-8"};
         std::vector<Token> t;
         if (auto err = Tokenize(line, t)) return ScriptError{number, *err};
         if (t.empty()) continue;
@@ -157,23 +210,27 @@ std::variant<std::vector<Command>, ScriptError> ParseScript(std::istream& in) {
             if (!c.button) return fail("unknown message-box button: " + t[1].value);
             c.kind = Command::Answer;
         } else if (verb == "wait") {
-            long long ms;
             if (auto e = want(2, "wait MS")) return *e;
-            if (!ParseInt(t[1], ms) || ms < 0) return fail("not a number of milliseconds: " + t[1].value);
+            if (auto why = ParseWaitMs(t[1], c.ms)) return fail(*why);
             c.kind = Command::Wait;
-            c.ms = static_cast<sim::clock::Millis>(ms);
         } else if (verb == "wait-close") {
             if (t.size() > 2) return fail("usage: wait-close [MS]");
             c.kind = Command::WaitClose;
             if (t.size() == 2) {
-                long long ms;
-                if (!ParseInt(t[1], ms) || ms < 0) return fail("not a number of milliseconds: " + t[1].value);
-                c.ms = static_cast<sim::clock::Millis>(ms);
+                if (auto why = ParseWaitMs(t[1], c.ms)) return fail(*why);
                 c.hasMs = true;
             }
         } else if (verb == "dump") {
             if (auto e = want(1, "dump")) return *e;
             c.kind = Command::Dump;
+        } else if (verb == "check") {
+            long long state;
+            if (auto e = want(3, "check ID 0|1|2")) return *e;
+            if (!ParseId(t[1], c.id)) return fail("not a control ID: " + t[1].value);
+            if (!ParseInt(t[2], state) || state < BST_UNCHECKED || state > BST_INDETERMINATE)
+                return fail("not a check state (0, 1 or 2): " + t[2].value);
+            c.kind = Command::Check;
+            c.index = static_cast<int>(state);
         } else if (verb == "focus") {
             if (auto e = want(1, "focus")) return *e;
             c.kind = Command::Focus;
@@ -362,6 +419,16 @@ std::optional<ScriptError> ScriptRunner::Execute(const Command& c) {
         });
         if (!closed)
             return ScriptError{c.line, "dialog " + std::to_string(id) + " did not close within " + std::to_string(bound) + " ms"};
+        break;
+    }
+    case Command::Check: {
+        // What the program's own CheckDlgButton does: no click, no notification, and the
+        // control need not be shown.
+        Window* w = control(err);
+        if (!w) return err;
+        if (w->kind != WindowKind::Button) return ScriptError{c.line, "control " + sid + " is not a button"};
+        int state = c.index;
+        m_backend.Perform([w, state] { Send(*w, BM_SETCHECK, static_cast<WPARAM>(state), 0); });
         break;
     }
     case Command::Dump:

@@ -14,11 +14,11 @@ namespace drovan::ui::headless {
 
 struct Command {
     enum Kind { Click, Select, SelectIndex, Type, KeyEscape, KeyEnter, KeyTab, KeyShiftTab, Close, ClickAt, Answer, Wait,
-                WaitClose, Dump, Focus };
+                WaitClose, Dump, Focus, Check };
     Kind kind = Dump;
     int line = 0;
     int id = 0;
-    int index = 0;
+    int index = 0;  // select-index: the item; check: the check state
     int x = 0, y = 0;
     int button = 0;
     std::string text;  // UTF-8
@@ -36,10 +36,12 @@ public:
     // error (an ID not in the active dialog, a wait that never ends, ...).
     std::optional<ScriptError> Run(const std::vector<Command>& commands);
 
+    // Plays one command on the active dialog and waits until the program has settled.
+    std::optional<ScriptError> Execute(const Command& c);
+
     static constexpr sim::clock::Millis kDefaultWaitCloseMs = 300000;
 
 private:
-    std::optional<ScriptError> Execute(const Command& c);
     Window* ActiveDialogOrNull(std::chrono::milliseconds bound);
     void Ignored(const std::string& what, const std::string& why);
 

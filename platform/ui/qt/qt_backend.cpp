@@ -50,13 +50,14 @@ void QtBackend::PostToQt(std::function<void()> f) {
 
 // ---- Dialogs and their widgets ----
 
-void QtBackend::Create(Window& dialog) {
+bool QtBackend::Create(Window& dialog) {
     auto snapshot = std::make_shared<DialogSnapshot>(SnapshotOfDialog(dialog, true));
     PostToQt([this, snapshot] {
         QWidget* owner = nullptr;
         if (auto it = m_widgets.find(snapshot->owner); it != m_widgets.end()) owner = it->second;
         m_widgets[snapshot->hwnd] = new QtDialog(*this, *snapshot, owner);
     });
+    return true;  // made on Qt's thread, which cannot refuse a widget
 }
 
 void QtBackend::Destroy(Window& dialog) {

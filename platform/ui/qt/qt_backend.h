@@ -37,7 +37,7 @@ public:
     ~QtBackend() override;
 
     // Backend.
-    void Create(Window& dialog) override;
+    bool Create(Window& dialog) override;
     void Destroy(Window& dialog) override;
     void Update(Window& w, Change what) override;
     int MessageBox(Window* owner, const Text& text, const Text& caption, UINT type) override;

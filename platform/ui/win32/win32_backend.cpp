@@ -67,7 +67,7 @@ Window* Win32Backend::ModelOf(HWND native) {
     return it == m_byNative.end() ? nullptr : it->second;
 }
 
-void Win32Backend::Create(Window& d) {
+bool Win32Backend::Create(Window& d) {
     if (!m_wake) m_wake = MakeWakeWindow();  // on the GUI thread, whose loops dispatch its wake-ups
     std::vector<DWORD> tmpl = BuildDialogTemplateEx(d);
     HWND owner = nullptr;
@@ -75,7 +75,7 @@ void Win32Backend::Create(Window& d) {
     HWND hDlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
                                            reinterpret_cast<LPCDLGTEMPLATEW>(tmpl.data()), owner,
                                            &Win32Backend::DialogProc, reinterpret_cast<LPARAM>(&d));
-    if (!hDlg) return;
+    if (!hDlg) return false;
     d.peer = hDlg;
     m_byNative[hDlg] = &d;
     // A template's controls are the dialog's children in creation order.
@@ -89,6 +89,7 @@ void Win32Backend::Create(Window& d) {
     ++m_mirroring;
     for (auto& c : d.children) MirrorAll(*c);
     --m_mirroring;
+    return true;
 }
 
 void Win32Backend::MirrorAll(Window& c) {

@@ -41,7 +41,7 @@ public:
     void Beep() override;
     // The native peers.
     POINT BaseUnits(const res::DialogTemplate& t) override;
-    void Create(Window& dialog) override;
+    bool Create(Window& dialog) override;
     void Destroy(Window& dialog) override;
     void Update(Window& w, Change what) override;
     void Present(Window&, const PaintList&) override {}

@@ -75,7 +75,7 @@ LANGID GetSystemDefaultLangID();
 LANGID GetUserDefaultUILanguage();
 
 // Code pages. CP_ACP is the machine's ANSI code page: 936 on a Simplified Chinese
-// machine, 1252 on a Western one.
+// machine, 950 on a Traditional Chinese one, 1252 on a Western one.
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_THREAD_ACP 3
