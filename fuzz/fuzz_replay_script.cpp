@@ -53,6 +53,7 @@ std::string Write(const Command& c) {
     case Command::WaitClose: return c.hasMs ? "wait-close " + std::to_string(c.ms) : "wait-close";
     case Command::Dump: return "dump";
     case Command::Focus: return "focus";
+    case Command::Check: return "check " + id + " " + std::to_string(c.index);
     }
     fuzz::Fail("a command of no known kind", std::to_string(static_cast<int>(c.kind)));
 }
@@ -60,7 +61,7 @@ std::string Write(const Command& c) {
 bool Same(const Command& a, const Command& b) {
     if (a.kind != b.kind || a.text != b.text || a.ms != b.ms || a.hasMs != b.hasMs || a.button != b.button) return false;
     if (a.kind == Command::ClickAt) return a.x == b.x && a.y == b.y;
-    if (a.kind == Command::SelectIndex) return a.id == b.id && a.index == b.index;
+    if (a.kind == Command::SelectIndex || a.kind == Command::Check) return a.id == b.id && a.index == b.index;
     return a.id == b.id;
 }
 
