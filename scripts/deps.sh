@@ -15,6 +15,8 @@ native=(g++ cmake ninja-build pkg-config libsqlite3-dev googletest libgtest-dev 
 cross=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64 osslsigncode openssl python3)
 qt=(qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core)
+# clang 14 and its runtimes (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer).
+sanitize=(clang libclang-rt-dev)
 # Wine's own fonts (Marlett draws the close box and other window parts). With the wizard
 # on a virtual screen: Xvfb, xwininfo to find its window, ImageMagick to
 # capture it as a PNG and measure the picture, xdotool to click it.
@@ -27,7 +29,8 @@ for set in "$@"; do
     cross) want+=("${cross[@]}") ;;
     qt) want+=("${qt[@]}") ;;
     wine) want+=("${wine[@]}") ;;
-    *) echo "deps.sh: unknown package set '$set' (native, cross, wine)" >&2; exit 2 ;;
+    sanitize) want+=("${sanitize[@]}") ;;
+    *) echo "deps.sh: unknown package set '$set' (native, cross, qt, wine, sanitize)" >&2; exit 2 ;;
   esac
 done
 

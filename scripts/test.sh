@@ -4,11 +4,19 @@
 # the 64-bit test programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native cross wine qt
+scripts/deps.sh native cross wine qt sanitize
 
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
+
+# The Linux tests again, built with clang under AddressSanitizer and UndefinedBehaviorSanitizer
+# (without the benchmarks and the Qt program, which the build above covers), then each fuzz
+# target for a bounded time. Any sanitizer report or fuzz finding fails the run.
+cmake --preset sanitize
+cmake --build --preset sanitize
+UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize
+scripts/fuzz.sh build/sanitize 30
 
 # The Windows programs are signed as a release would be, with a throwaway certificate made
 # for this run (the builds' tests verify the signature against it); a preset configured

@@ -41,6 +41,7 @@ public:
     // The bytes of c (one or two, as big-endian 0xLLTT), or -1 when it has none.
     int Encode(char16_t c) {
         if (c < 0x80) return c;
+        if (c == m_byteFF) return 0xFF;  // the byte FF's own character, both ways as on Windows
         std::lock_guard lock(m_mutex);
         int32_t& slot = m_enc[c];
         if (slot == 0) slot = Convert(c) + 1;  // stored off by one: 0 means "not yet"

@@ -371,7 +371,7 @@ private:
         auto& chars = m_table->m_chars;
         size_t at = chars.size(), n = data.size() / 2;
         chars.resize(at + n);
-        std::memcpy(chars.data() + at, data.data(), n * 2);
+        if (n) std::memcpy(chars.data() + at, data.data(), n * 2);  // an empty blob's data may be null
         while (n > 0 && chars[at + n - 1] == 0) --n;
         chars.resize(at + n);
         chars.push_back(0);

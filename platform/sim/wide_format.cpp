@@ -8,7 +8,9 @@
 // the characters of the same value, as in the runtime's "C" locale.
 #include "win32/wide.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -47,6 +49,7 @@ public:
     }
 
     size_t Length() const { return length_; }
+    size_t Room() const { return capacity_ - length_; }
     bool Overflowed() const { return overflow_; }
 
 private:
@@ -292,6 +295,19 @@ enum class Size { Default, Char, Short, Long, LongLong, Pointer, Wide };
 // exponents have at least three digits ("1.5e+003").
 void EmitFloat(Sink& out, double value, WCHAR type, bool left, bool plus, bool space, bool alt,
                bool zero, size_t width, int precision) {
+    // A double's digits end within 1,100 places (its exact expansion); past them a longer
+    // precision only adds zeros, one a place (none for %g, which drops them). So the text
+    // of a precision beyond the buffer's room and those digits is formatted shorter, and
+    // the zeros left out are counted in the field's width: the visible text and the
+    // overflow are the same, without the host formatting gigabytes of zeros (or failing
+    // past INT_MAX).
+    const size_t enough = std::min<size_t>(out.Room() + 1100, INT_MAX);
+    if (precision >= 0 && static_cast<size_t>(precision) > enough) {
+        const bool dropsZeros = (type == u'g' || type == u'G') && !alt;
+        const size_t leftOut = dropsZeros ? 0 : static_cast<size_t>(precision) - enough;
+        width = width > leftOut ? width - leftOut : 0;
+        precision = static_cast<int>(enough);
+    }
     std::string spec = "%";
     if (plus) spec += '+';
     if (space) spec += ' ';
@@ -375,7 +391,9 @@ bool CrtFormat(Sink& out, const WCHAR* format, ArgList& args, bool strict) {
                 if (precision < 0) precision = -1;
                 ++p;
             } else {
-                for (; *p >= u'0' && *p <= u'9'; ++p) precision = precision * 10 + (*p - u'0');
+                // Saturated: more digits than an int holds is still "more than any buffer".
+                for (; *p >= u'0' && *p <= u'9'; ++p)
+                    precision = precision > (INT_MAX - 9) / 10 ? INT_MAX : precision * 10 + (*p - u'0');
             }
         }
 

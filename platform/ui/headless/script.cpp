@@ -63,6 +63,7 @@ std::optional<std::string> Tokenize(const std::string& line, std::vector<Token>&
                     closed = true;
                     break;
                 }
+                if (d == 0) return "a NUL byte in a string: a NUL cannot be typed or selected";
                 if (d != '\\') {
                     t.value += d;
                     continue;
