@@ -250,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     c.precision = WidthOrPrecision(in);
     c.size = kSizes[in.ConsumeIntegralInRange<size_t>(0, std::size(kSizes) - 1)];
     c.type = in.ConsumeBool() ? kTypes[in.ConsumeIntegralInRange<size_t>(0, sizeof kTypes - 2)] : in.ConsumeIntegral<char>();
-    // Any other type ends the conversion as text; a character of the specification's own
+    // Any other type ends the conversion as text; a character of the conversion's own
     // grammar would make it a different conversion, with arguments not given.
     if (c.type == 0 || std::string("%*.0123456789-+ #hlLjwztI").find(c.type) != std::string::npos) c.type = 'd';
     c.starWidth = in.ConsumeIntegral<int>();
