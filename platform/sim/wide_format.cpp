@@ -278,7 +278,7 @@ void WsprintfFormat(Sink& out, const WCHAR* format, ArgList& args) {
             break;
         }
         default:
-            // Not a conversion: what was read of the specification is dropped and the
+            // Not a conversion: what was read of the conversion is dropped and the
             // character itself is printed as ordinary text (or the format just ends).
             continue;
         }
