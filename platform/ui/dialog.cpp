@@ -48,27 +48,25 @@ INT_PTR CDialog::DoModal() {
     auto& backend = drovan::ui::CurrentBackend();
     drovan::ui::PushModal(&w);
     backend.Loop().AddDialog(w);
-    if (!backend.Create(w)) {
-        drovan::ui::PopModal(&w);
-        backend.Loop().RemoveDialog(w);
-        drovan::ui::Unregister(&w);
-        m_hWnd = nullptr;
-        return -1;
+    // A dialog the system could not make gets -1, as Windows' DoModal returns, and no
+    // message; the rest of the teardown is the same.
+    const bool created = backend.Create(w);
+    INT_PTR result = -1;
+    if (created) {
+        // TRUE leaves the focus to the dialog manager; FALSE means the dialog has set it.
+        if (drovan::ui::Send(w, WM_INITDIALOG, 0, 0) && !w.ended) drovan::ui::SetInitialFocus(w);
+        if (!w.ended) {
+            w.style |= WS_VISIBLE;
+            drovan::ui::Changed(w, drovan::ui::Change::Visible);
+            backend.Invalidate(w);
+            backend.RunModalLoop(w);
+        }
+        result = w.endCode;
+        drovan::ui::Send(w, WM_DESTROY, 0, 0);
     }
 
-    // TRUE leaves the focus to the dialog manager; FALSE means the dialog has set it.
-    if (drovan::ui::Send(w, WM_INITDIALOG, 0, 0) && !w.ended) drovan::ui::SetInitialFocus(w);
-    if (!w.ended) {
-        w.style |= WS_VISIBLE;
-        drovan::ui::Changed(w, drovan::ui::Change::Visible);
-        backend.Invalidate(w);
-        backend.RunModalLoop(w);
-    }
-    INT_PTR result = w.endCode;
-
-    drovan::ui::Send(w, WM_DESTROY, 0, 0);
     drovan::ui::PopModal(&w);
-    backend.Destroy(w);
+    if (created) backend.Destroy(w);
     backend.Loop().RemoveDialog(w);
     drovan::ui::Unregister(&w);
     m_hWnd = nullptr;
